@@ -100,12 +100,13 @@ bool LauncherWindow::Build()
         SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons.small));
         SendMessageW(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
 
+        // Bound from the start: only the suppression keeps a click during the build from running.
+        for (const auto& binding : m_design.bindings)
+            m_shell.Router().Bind(design.id, binding.controlId, binding.event, binding.handler);
         if (!CreateControls()) {
             DestroyWindow(m_hwnd);
             return false;
         }
-        for (const auto& binding : m_design.bindings)
-            m_shell.Router().Bind(design.id, binding.controlId, binding.event, binding.handler);
 
         for (const ButtonEntry& button : m_buttons) {
             const ControlDesign* control = tessivar::FindControl(design, button.id);
@@ -120,7 +121,7 @@ bool LauncherWindow::Build()
 bool LauncherWindow::CreateControls()
 {
     const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
-    int index = 0;
+    int index = -1;
     for (const ControlDesign& control : m_design.design->controls) {
         ++index;
         if (control.kind == ControlKind::PushButton) {
@@ -267,9 +268,11 @@ void LauncherWindow::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     if (HIWORD(wParam) != BN_CLICKED || lParam == 0)
         return;
-    const DesignId id = ControlIdOf(reinterpret_cast<HWND>(lParam));
-    if (id != 0)
-        m_shell.Router().Deliver(WindowId(), id, kClickEvent);
+    // The Windows control id tells which control of the design it is, even while it is created.
+    const auto& controls = m_design.design->controls;
+    const int index = static_cast<int>(LOWORD(wParam)) - kFirstControlId;
+    if (index >= 0 && index < static_cast<int>(controls.size()))
+        m_shell.Router().Deliver(WindowId(), controls[static_cast<std::size_t>(index)].id, kClickEvent);
 }
 
 void LauncherWindow::OnActivate(WPARAM wParam, LPARAM)
