@@ -6,7 +6,7 @@ namespace {
 
 // DLLs loaded by name come from System32 only, never from the program's folder or the current
 // directory. Systems without SetDefaultDllDirectories keep their default search.
-void RestrictDllSearch()
+[[maybe_unused]] void RestrictDllSearch()
 {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
@@ -22,7 +22,9 @@ void RestrictDllSearch()
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+#ifndef TESSIVAR_TEST_UNRESTRICTED_DLL_SEARCH  // only the planted-DLL test's control build sets it
     RestrictDllSearch();
+#endif
     // The command line is not read: arguments change nothing.
     return tessivar::RunLauncher(tessivar::kLauncherDesign, tessivar::kProgramRoutines);
 }
