@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ googletest libgtest-dev
+    cmake ninja-build g++ clang googletest libgtest-dev python3
     g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
     wine wine32:i386
     xvfb xauth xdotool x11-utils

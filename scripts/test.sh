@@ -11,6 +11,10 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs"
 ctest --preset native
 
+# The program must also build warning-free with Clang, as a check against GCC-only code.
+cmake --preset mingw-clang >/dev/null
+cmake --build --preset mingw-clang -j"$jobs"
+
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j"$jobs"
 
