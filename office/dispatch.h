@@ -22,7 +22,7 @@ public:
     const VARIANT& Value() const { return m_value; }
 
 private:
-    VARIANT m_value;
+    VARIANT m_value{};
 };
 
 VARIANT BoolVariant(bool value);
