@@ -55,8 +55,8 @@ bool ApplicationComponent::StartApplication()
     m_application = std::move(application);
 
     // Events are optional: without them the application still starts.
-    ComPtr<EventSink> sink;
-    sink.Attach(new EventSink(m_description.eventInterface, this));
+    // The sink starts with no references: this pointer takes the first.
+    ComPtr<EventSink> sink = new EventSink(m_description.eventInterface, this);
     if (SUCCEEDED(sink->Connect(m_application.Get())))
         m_sink = std::move(sink);
     else

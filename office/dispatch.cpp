@@ -32,9 +32,9 @@ HRESULT InvokeForObject(IDispatch* object, DISPID id, WORD flags, std::span<VARI
         return kNoObject;
     if (V_DISPATCH(value.Get()) == nullptr)
         return kNoObject;
-    // Take over the reference the call gave us.
-    result.Attach(V_DISPATCH(value.Get()));
-    V_VT(value.Get()) = VT_EMPTY;
+    // The caller's reference; the VARIANT's own is released when it is cleared.
+    // (mingw-w64's ComPtr::Attach adds a reference, so it cannot take one over.)
+    result = V_DISPATCH(value.Get());
     return S_OK;
 }
 

@@ -16,6 +16,7 @@ protected:
     ~EventReceiver() = default;
 };
 
+// Created with no references: the first owner's AddRef takes the first one.
 class EventSink final : public IDispatch {
 public:
     EventSink(const IID& eventInterface, EventReceiver* receiver);
@@ -42,7 +43,7 @@ public:
 private:
     ~EventSink() = default;
 
-    ULONG m_references = 1;
+    ULONG m_references = 0;
     IID m_eventInterface;
     EventReceiver* m_receiver;
     Microsoft::WRL::ComPtr<IConnectionPoint> m_point;
