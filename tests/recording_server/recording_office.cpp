@@ -377,8 +377,10 @@ void PostToServer(std::function<void()> work)
 HWND CreateStandInWindow(const std::wstring& title)
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    HWND window = CreateWindowExW(0, kStandInClass, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  480, 240, nullptr, nullptr, instance, nullptr);
+    // Top left, clear of a launcher centred on a 1024x768 or larger screen, so tests can keep
+    // clicking the launcher's buttons while stand-ins are open.
+    HWND window = CreateWindowExW(0, kStandInClass, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr,
+                                  nullptr, instance, nullptr);
     if (window) {
         RECT client = {};
         GetClientRect(window, &client);
