@@ -247,6 +247,15 @@ LRESULT LauncherWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
         OnCommand(wParam, lParam);
         return 0;
+    case WM_CLOSE:
+        // A handler waiting on an application call lets messages through; the window and its
+        // components must outlive it, so a close asked for meanwhile waits until it returns.
+        if (m_handlersRunning > 0) {
+            m_closeDeferred = true;
+            return 0;
+        }
+        DestroyWindow(m_hwnd);
+        return 0;
     case WM_ACTIVATE:
         OnActivate(wParam, lParam);
         break;
@@ -271,8 +280,13 @@ void LauncherWindow::OnCommand(WPARAM wParam, LPARAM lParam)
     // The Windows control id tells which control of the design it is, even while it is created.
     const auto& controls = m_design.design->controls;
     const int index = static_cast<int>(LOWORD(wParam)) - kFirstControlId;
-    if (index >= 0 && index < static_cast<int>(controls.size()))
-        m_shell.Router().Deliver(WindowId(), controls[static_cast<std::size_t>(index)].id, kClickEvent);
+    if (index < 0 || index >= static_cast<int>(controls.size()))
+        return;
+    ++m_handlersRunning;
+    m_shell.Router().Deliver(WindowId(), controls[static_cast<std::size_t>(index)].id, kClickEvent);
+    --m_handlersRunning;
+    if (m_handlersRunning == 0 && m_closeDeferred && m_hwnd != nullptr)
+        DestroyWindow(m_hwnd);
 }
 
 void LauncherWindow::OnActivate(WPARAM wParam, LPARAM)

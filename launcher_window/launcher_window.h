@@ -86,6 +86,8 @@ private:
     std::vector<ComponentEntry> m_components;
     std::vector<DesignId> m_tabOrder;
     HWND m_lastFocus = nullptr;
+    int m_handlersRunning = 0;
+    bool m_closeDeferred = false;
 };
 
 }  // namespace tessivar

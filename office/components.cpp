@@ -57,7 +57,8 @@ bool ApplicationComponent::StartApplication()
     // Events are optional: without them the application still starts.
     // The sink starts with no references: this pointer takes the first.
     ComPtr<EventSink> sink = new EventSink(m_description.eventInterface, this);
-    if (SUCCEEDED(sink->Connect(m_application.Get())))
+    const ComPtr<IDispatch> app = m_application;  // see PutVisible
+    if (SUCCEEDED(sink->Connect(app.Get())))
         m_sink = std::move(sink);
     else
         sink->Disconnect();
@@ -66,12 +67,15 @@ bool ApplicationComponent::StartApplication()
 
 void ApplicationComponent::PutVisible(bool visible)
 {
-    if (m_application == nullptr)
+    // Messages are dispatched while a call is out, so another click may replace what this
+    // component holds meanwhile: every call is made on a reference of its own.
+    const ComPtr<IDispatch> app = m_application;
+    if (app == nullptr)
         return;
     const VARIANT value =
         m_description.visibleShape == VisibleShape::I4One ? I4Variant(visible ? 1 : 0) : BoolVariant(visible);
     // A failure changes nothing for the caller: the launch goes on either way.
-    PropertyPut(m_application.Get(), m_description.visible, value);
+    PropertyPut(app.Get(), m_description.visible, value);
 }
 
 void ApplicationComponent::OnApplicationEvent(DISPID event)
@@ -92,19 +96,22 @@ void CollectionComponent::ReleaseAll()
 bool CollectionComponent::AttachApplication(const ApplicationComponent& application, bool add)
 {
     ReleaseAll();
-    IDispatch* app = application.Application();
+    // Calls are made on references of their own (see ApplicationComponent::PutVisible).
+    const ComPtr<IDispatch> app = application.Application();
     if (app == nullptr)
         return false;
-    if (PropertyGetObject(app, m_description.collection, {}, m_collection) != S_OK)
+    ComPtr<IDispatch> collection;
+    if (PropertyGetObject(app.Get(), m_description.collection, {}, collection) != S_OK)
         return false;
+    m_collection = collection;
     if (m_description.takesAddFlag && !add)
         return true;
-    if (!Add())
+    if (!Add(collection.Get()))
         return false;
-    return DoBookkeeping(app);
+    return DoBookkeeping(app.Get(), collection.Get());
 }
 
-bool CollectionComponent::Add()
+bool CollectionComponent::Add(IDispatch* collection)
 {
     ComPtr<IDispatch> added;
     HRESULT hr = E_UNEXPECTED;
@@ -116,17 +123,17 @@ bool CollectionComponent::Add()
             V_VT(&arguments[i]) = VT_BYREF | VT_VARIANT;
             V_VARIANTREF(&arguments[i]) = &omitted[i];
         }
-        hr = CallMethodForObject(m_collection.Get(), m_description.add, arguments, added);
+        hr = CallMethodForObject(collection, m_description.add, arguments, added);
         break;
     }
     case AddArguments::OneOmitted: {
         std::array<VARIANT, 1> arguments = {MissingVariant()};
-        hr = CallMethodForObject(m_collection.Get(), m_description.add, arguments, added);
+        hr = CallMethodForObject(collection, m_description.add, arguments, added);
         break;
     }
     case AddArguments::OneI4One: {
         std::array<VARIANT, 1> arguments = {I4Variant(1)};
-        hr = CallMethodForObject(m_collection.Get(), m_description.add, arguments, added);
+        hr = CallMethodForObject(collection, m_description.add, arguments, added);
         break;
     }
     }
@@ -137,14 +144,14 @@ bool CollectionComponent::Add()
     return true;
 }
 
-bool CollectionComponent::DoBookkeeping(IDispatch* application)
+bool CollectionComponent::DoBookkeeping(IDispatch* application, IDispatch* collection)
 {
     switch (m_description.bookkeeping) {
     case Bookkeeping::None:
         return true;
     case Bookkeeping::ParentSelection: {
         ComPtr<IDispatch> parent;
-        if (PropertyGetObject(m_collection.Get(), kDispidParent, {}, parent) != S_OK)
+        if (PropertyGetObject(collection, kDispidParent, {}, parent) != S_OK)
             return false;
         ComPtr<IDispatch> selection;
         if (PropertyGetObject(parent.Get(), kDispidSelection, {}, selection) != S_OK)

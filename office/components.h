@@ -73,8 +73,8 @@ public:
 
 private:
     void ReleaseAll();
-    bool Add();
-    bool DoBookkeeping(IDispatch* application);
+    bool Add(IDispatch* collection);
+    bool DoBookkeeping(IDispatch* application, IDispatch* collection);
 
     const ApplicationDescription& m_description;
     Microsoft::WRL::ComPtr<IDispatch> m_collection;

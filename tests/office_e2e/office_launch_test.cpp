@@ -115,8 +115,9 @@ void ExpectRequests(const Journal& actual, const std::vector<Request>& expected)
         const Entry& e = actual[i];
         const Request& r = expected[i];
         EXPECT_EQ(e.verb, r.verb) << "request " << i << ": " << e.line;
-        if (!r.objectKind.empty())
+        if (!r.objectKind.empty()) {
             EXPECT_EQ(KindOf(e.Get("obj")), r.objectKind) << "request " << i << ": " << e.line;
+        }
         for (const auto& [key, value] : r.fields)
             EXPECT_EQ(RecordingJournal::DecodeValue(e.Get(key)), value) << "request " << i << " " << key << ": " << e.line;
     }
@@ -332,8 +333,9 @@ class Faults : public OfficeLaunch, public ::testing::WithParamInterface<FaultCa
 TEST_P(Faults, LauncherStaysSilentAndUsableAndLeaksNothing)
 {
     const FaultCase& fault = GetParam();
-    if (fault.unregister != nullptr)
+    if (fault.unregister != nullptr) {
         ASSERT_EQ(RecordingJournal::RunServerCommand(std::wstring(L"/UnregServer ") + fault.unregister), 0u);
+    }
     RecordingJournal::WriteFaults(fault.faults);
 
     ClickButton(fault.button);

@@ -141,6 +141,34 @@ TEST_F(WindowTest, ComponentsAreFoundByWindowAndIdAndDieWithTheWindow)
     EXPECT_EQ(shell.quitRequests, 0) << "no quit before the loop was entered";
 }
 
+// A close that arrives while a click handler waits on an application (its call lets messages
+// through) must not pull the window and its components away from under the handler.
+LauncherWindow* g_window = nullptr;
+bool g_componentsAliveAfterClose = false;
+void CloseFromInsideTheHandler()
+{
+    SendMessageW(g_window->Handle(), WM_CLOSE, 0, 0);
+    g_componentsAliveAfterClose = g_window->WindowExists() && g_liveComponents == 6 &&
+                                  FindComponent(kLauncherWindowId, kWordAppId) != nullptr;
+}
+
+TEST_F(WindowTest, CloseDuringAClickHandlerWaitsForTheHandler)
+{
+    const NamedHandler closing[] = {{"LaunchWord", CloseFromInsideTheHandler}, {"LaunchExcel", CountClick},
+                                    {"LaunchPowerPoint", CountClick}};
+    loaded = LoadDesign(kLauncherDesign, closing);
+    ASSERT_TRUE(loaded.has_value());
+    window = LauncherWindow::Create(*loaded, shell, MakeCounted);
+    ASSERT_NE(window, nullptr);
+    g_window = window.get();
+
+    Click(kButtonWordId);
+    EXPECT_TRUE(g_componentsAliveAfterClose) << "the window went away while its handler was running";
+    EXPECT_FALSE(window->WindowExists()) << "the close was dropped instead of done after the handler";
+    EXPECT_EQ(g_liveComponents, 0);
+    g_window = nullptr;
+}
+
 struct BrokenBuild {
     const char* name;
     std::wstring_view buttonClass;
