@@ -7,10 +7,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved)
     if (reason == DLL_PROCESS_ATTACH) {
         wchar_t path[MAX_PATH];
         DWORD n = GetModuleFileNameW(self, path, MAX_PATH);
-        while (n > 0 && path[n - 1] != L'\\') --n;
+        while (n > 0 && path[n - 1] != L'\\')
+            --n;
         lstrcpyW(path + n, L"planted-dll-loaded");
         HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        if (f != INVALID_HANDLE_VALUE)
+            CloseHandle(f);
         return FALSE;
     }
     return TRUE;

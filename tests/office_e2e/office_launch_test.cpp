@@ -62,12 +62,20 @@ const AppCase kApps[] = {
          {"create", "", {{"app", "Word"}, {"hr", "0x00000000"}}},
          {"find-cp", "Word.Application", {{"iid", "{000209FE-0000-0000-C000-000000000046}"}, {"hr", "0x00000000"}}},
          {"advise", "", {{"hr", "0x00000000"}}},
-         {"invoke", "Word.Application",
+         {"invoke",
+          "Word.Application",
           {{"dispid", "23"}, {"flags", "4"}, {"args", "1"}, {"named", "1"}, {"named0", "-3"}, {"arg0", "VT_BOOL:-1"}}},
          {"invoke", "Word.Application", {{"dispid", "6"}, {"flags", "2"}, {"args", "0"}, {"named", "0"}}},
-         {"invoke", "Word.Documents",
-          {{"dispid", "14"}, {"flags", "1"}, {"args", "4"}, {"named", "0"}, {"arg0", kByRefMissing},
-           {"arg1", kByRefMissing}, {"arg2", kByRefMissing}, {"arg3", kByRefMissing}}},
+         {"invoke",
+          "Word.Documents",
+          {{"dispid", "14"},
+           {"flags", "1"},
+           {"args", "4"},
+           {"named", "0"},
+           {"arg0", kByRefMissing},
+           {"arg1", kByRefMissing},
+           {"arg2", kByRefMissing},
+           {"arg3", kByRefMissing}}},
          {"invoke", "Word.Documents", {{"dispid", "1002"}, {"flags", "2"}, {"args", "0"}, {"named", "0"}}},
          {"invoke", "Word.Application", {{"dispid", "5"}, {"flags", "2"}, {"args", "0"}, {"named", "0"}}},
      }},
@@ -77,27 +85,33 @@ const AppCase kApps[] = {
          {"create", "", {{"app", "Excel"}, {"hr", "0x00000000"}}},
          {"find-cp", "Excel.Application", {{"iid", "{00024413-0000-0000-C000-000000000046}"}, {"hr", "0x00000000"}}},
          {"advise", "", {{"hr", "0x00000000"}}},
-         {"invoke", "Excel.Application",
+         {"invoke",
+          "Excel.Application",
           {{"dispid", "558"}, {"flags", "4"}, {"args", "1"}, {"named", "1"}, {"named0", "-3"}, {"arg0", "VT_BOOL:-1"}}},
          {"invoke", "Excel.Application", {{"dispid", "572"}, {"flags", "2"}, {"args", "0"}, {"named", "0"}}},
-         {"invoke", "Excel.Workbooks",
+         {"invoke",
+          "Excel.Workbooks",
           {{"dispid", "181"}, {"flags", "1"}, {"args", "1"}, {"named", "0"}, {"arg0", kMissing}}},
          {"invoke", "Excel.Application", {{"dispid", "148"}, {"flags", "2"}, {"args", "0"}, {"named", "0"}}},
          {"invoke", "Excel.Application", {{"dispid", "485"}, {"flags", "2"}, {"args", "0"}, {"named", "0"}}},
-         {"invoke", "Excel.Sheets",
+         {"invoke",
+          "Excel.Sheets",
           {{"dispid", "170"}, {"flags", "2"}, {"args", "1"}, {"named", "0"}, {"arg0", "VT_I4:1"}}},
      }},
     {"PowerPoint",
      LauncherButton::PowerPoint,
      {
          {"create", "", {{"app", "PowerPoint"}, {"hr", "0x00000000"}}},
-         {"find-cp", "PowerPoint.Application",
+         {"find-cp",
+          "PowerPoint.Application",
           {{"iid", "{914934C2-5A91-11CF-8700-00AA0060263B}"}, {"hr", "0x00000000"}}},
          {"advise", "", {{"hr", "0x00000000"}}},
-         {"invoke", "PowerPoint.Application",
+         {"invoke",
+          "PowerPoint.Application",
           {{"dispid", "2030"}, {"flags", "4"}, {"args", "1"}, {"named", "1"}, {"named0", "-3"}, {"arg0", "VT_I4:1"}}},
          {"invoke", "PowerPoint.Application", {{"dispid", "2001"}, {"flags", "2"}, {"args", "0"}, {"named", "0"}}},
-         {"invoke", "PowerPoint.Presentations",
+         {"invoke",
+          "PowerPoint.Presentations",
           {{"dispid", "2003"}, {"flags", "1"}, {"args", "1"}, {"named", "0"}, {"arg0", "VT_I4:1"}}},
      }},
 };
@@ -119,7 +133,8 @@ void ExpectRequests(const Journal& actual, const std::vector<Request>& expected)
             EXPECT_EQ(KindOf(e.Get("obj")), r.objectKind) << "request " << i << ": " << e.line;
         }
         for (const auto& [key, value] : r.fields)
-            EXPECT_EQ(RecordingJournal::DecodeValue(e.Get(key)), value) << "request " << i << " " << key << ": " << e.line;
+            EXPECT_EQ(RecordingJournal::DecodeValue(e.Get(key)), value)
+                << "request " << i << " " << key << ": " << e.line;
     }
 }
 
@@ -156,7 +171,8 @@ protected:
         ASSERT_NE(hwnd, nullptr);
         RECT r = WindowRect(hwnd);
         const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-        ASSERT_EQ(WindowFromPoint(centre), hwnd) << "the button is covered by " << DescribeWindow(WindowFromPoint(centre));
+        ASSERT_EQ(WindowFromPoint(centre), hwnd)
+            << "the button is covered by " << DescribeWindow(WindowFromPoint(centre));
         // Let the pointer arrive first: a press sent together with the move can reach the window
         // before Wine has moved the pointer there.
         MoveMouse(centre);
@@ -301,14 +317,16 @@ TEST_P(EachApplication, SecondClickLetsGoOfTheFirstApplicationWithoutQuittingIt)
     // The first application object is released once its collection's references are replaced.
     const Journal journal = RecordingJournal::ReadJournal();
     EXPECT_TRUE(RecordingJournal::FindFirst(journal, "final-release", {{"obj", first}}).has_value())
-        << "the first application is still held:\n" << Describe(journal);
+        << "the first application is still held:\n"
+        << Describe(journal);
 
     CloseLauncher();
     ExpectEverythingReleased();
 }
 
-INSTANTIATE_TEST_SUITE_P(Apps, EachApplication, ::testing::ValuesIn(kApps),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Apps, EachApplication, ::testing::ValuesIn(kApps), [](const auto& info) {
+    return std::string(info.param.name);
+});
 
 TEST_F(OfficeLaunch, SpaceOnTheFocusedWordButtonLaunchesWord)
 {
@@ -340,8 +358,8 @@ TEST_P(Faults, LauncherStaysSilentAndUsableAndLeaksNothing)
 
     ClickButton(fault.button);
     // Another application still launches in full from the same launcher afterwards.
-    const AppCase& other = AppFor(fault.button == LauncherButton::Excel ? LauncherButton::PowerPoint
-                                                                        : LauncherButton::Excel);
+    const AppCase& other =
+        AppFor(fault.button == LauncherButton::Excel ? LauncherButton::PowerPoint : LauncherButton::Excel);
     ClickButton(other.button);
     ExpectRequests(WaitForLaunches(other.name, 1, other.requests.size()), other.requests);
     ExpectNoWindowOfItsOwn();
@@ -385,18 +403,19 @@ TEST_P(Faults, LauncherStaysSilentAndUsableAndLeaksNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Modes, Faults,
-    ::testing::Values(FaultCase{"NotRegistered", "Word", LauncherButton::Word, "", L"Word"},
-                      FaultCase{"CreateInvalidArg", "Word", LauncherButton::Word, "Word create-invalidarg\n", nullptr},
-                      FaultCase{"NoConnectionPointContainer", "Excel", LauncherButton::Excel, "Excel no-cpc\n", nullptr},
-                      FaultCase{"NoConnectionPoint", "PowerPoint", LauncherButton::PowerPoint, "PowerPoint no-cp\n",
-                                nullptr},
-                      FaultCase{"AdviseRefused", "Word", LauncherButton::Word, "Word advise-refused\n", nullptr},
-                      FaultCase{"VisibleFails", "Excel", LauncherButton::Excel, "Excel visible-fails\n", nullptr},
-                      FaultCase{"CollectionFails", "PowerPoint", LauncherButton::PowerPoint,
-                                "PowerPoint collection-fails\n", nullptr},
-                      FaultCase{"AddException", "Word", LauncherButton::Word, "Word add-exception\n", nullptr},
-                      FaultCase{"AddNoObject", "Excel", LauncherButton::Excel, "Excel add-no-object\n", nullptr}),
+    Modes,
+    Faults,
+    ::testing::Values(
+        FaultCase{"NotRegistered", "Word", LauncherButton::Word, "", L"Word"},
+        FaultCase{"CreateInvalidArg", "Word", LauncherButton::Word, "Word create-invalidarg\n", nullptr},
+        FaultCase{"NoConnectionPointContainer", "Excel", LauncherButton::Excel, "Excel no-cpc\n", nullptr},
+        FaultCase{"NoConnectionPoint", "PowerPoint", LauncherButton::PowerPoint, "PowerPoint no-cp\n", nullptr},
+        FaultCase{"AdviseRefused", "Word", LauncherButton::Word, "Word advise-refused\n", nullptr},
+        FaultCase{"VisibleFails", "Excel", LauncherButton::Excel, "Excel visible-fails\n", nullptr},
+        FaultCase{"CollectionFails", "PowerPoint", LauncherButton::PowerPoint, "PowerPoint collection-fails\n",
+                  nullptr},
+        FaultCase{"AddException", "Word", LauncherButton::Word, "Word add-exception\n", nullptr},
+        FaultCase{"AddNoObject", "Excel", LauncherButton::Excel, "Excel add-no-object\n", nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

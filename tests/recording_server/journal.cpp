@@ -88,7 +88,7 @@ std::wstring ServerFolder()
     wchar_t buffer[MAX_PATH * 2] = {};
     const DWORD length = GetEnvironmentVariableW(L"RECORDING_SERVER_DIR", buffer, ARRAYSIZE(buffer));
     folder = (length > 0 && length < ARRAYSIZE(buffer)) ? std::wstring(buffer, length)
-                                                         : std::wstring(RECORDING_SERVER_DEFAULT_DIR);
+                                                        : std::wstring(RECORDING_SERVER_DEFAULT_DIR);
     for (wchar_t& c : folder) {
         if (c == L'/') {
             c = L'\\';
@@ -146,7 +146,10 @@ Entry ParseLine(std::string_view line)
 std::string DecodeValue(std::string_view value)
 {
     const auto digit = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                      : -1;
     };
     std::string out;
     for (size_t i = 0; i < value.size(); ++i) {
@@ -199,7 +202,8 @@ void ClearFaults()
     DeleteFileW(FaultsPath().c_str());
 }
 
-Journal Find(const Journal& journal, std::string_view verb,
+Journal Find(const Journal& journal,
+             std::string_view verb,
              std::initializer_list<std::pair<std::string_view, std::string_view>> wanted)
 {
     Journal found;
@@ -211,7 +215,8 @@ Journal Find(const Journal& journal, std::string_view verb,
     return found;
 }
 
-std::optional<Entry> FindFirst(const Journal& journal, std::string_view verb,
+std::optional<Entry> FindFirst(const Journal& journal,
+                               std::string_view verb,
                                std::initializer_list<std::pair<std::string_view, std::string_view>> wanted)
 {
     for (const Entry& entry : journal) {

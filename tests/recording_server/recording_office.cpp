@@ -31,8 +31,8 @@
 #include "server_objects.h"
 #include "server_registration.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <deque>
 #include <memory>
@@ -87,8 +87,9 @@ void BeginShutdown()
 
 std::string ReadFileBytes(const std::wstring& path)
 {
-    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         return {};
     }
@@ -262,36 +263,36 @@ private:
 LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_SIZE:
-        MoveWindow(GetWindow(window, GW_CHILD), 8, 8, LOWORD(lParam) - 16, HIWORD(lParam) - 16, TRUE);
-        return 0;
-    case WM_CLOSE:
-        // The application object owns the window; closing it by hand only hides it, as with Visible.
-        ShowWindow(window, SW_HIDE);
-        return 0;
-    default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        case WM_SIZE:
+            MoveWindow(GetWindow(window, GW_CHILD), 8, 8, LOWORD(lParam) - 16, HIWORD(lParam) - 16, TRUE);
+            return 0;
+        case WM_CLOSE:
+            // The application object owns the window; closing it by hand only hides it, as with Visible.
+            ShowWindow(window, SW_HIDE);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
 LRESULT CALLBACK MessageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case kRunPosted:
-        while (!Server().posted.empty()) {
-            const std::function<void()> work = std::move(Server().posted.front());
-            Server().posted.pop_front();
-            work();
-        }
-        return 0;
-    case WM_TIMER:
-        if (Server().locks == 0 && GetTickCount64() - Server().idleSince >= kIdleExitMs) {
-            JournalLine("idle-exit").Add("pid", static_cast<long long>(GetCurrentProcessId())).Write();
-            BeginShutdown();
-        }
-        return 0;
-    default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        case kRunPosted:
+            while (!Server().posted.empty()) {
+                const std::function<void()> work = std::move(Server().posted.front());
+                Server().posted.pop_front();
+                work();
+            }
+            return 0;
+        case WM_TIMER:
+            if (Server().locks == 0 && GetTickCount64() - Server().idleSince >= kIdleExitMs) {
+                JournalLine("idle-exit").Add("pid", static_cast<long long>(GetCurrentProcessId())).Write();
+                BeginShutdown();
+            }
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -384,8 +385,8 @@ HWND CreateStandInWindow(const std::wstring& title)
     if (window) {
         RECT client = {};
         GetClientRect(window, &client);
-        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT, 8, 8, client.right - 16,
-                        client.bottom - 16, window, nullptr, instance, nullptr);
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT, 8, 8, client.right - 16, client.bottom - 16,
+                        window, nullptr, instance, nullptr);
     }
     return window;
 }

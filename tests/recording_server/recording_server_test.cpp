@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-#include <ole2.h>
 #include <ocidl.h>
+#include <ole2.h>
 #include <olectl.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <array>
@@ -126,7 +126,11 @@ VARIANT MakeOmitted()
 
 // One Invoke. `args` are in DISPPARAMS order (last argument first); a put passes its value as the
 // named DISPID_PROPERTYPUT argument.
-HRESULT Call(IDispatch* target, DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr,
+HRESULT Call(IDispatch* target,
+             DISPID id,
+             WORD flags,
+             std::vector<VARIANT> args,
+             VARIANT* result = nullptr,
              ExceptionText* exception = nullptr)
 {
     DISPID putId = DISPID_PROPERTYPUT;
@@ -144,8 +148,13 @@ HRESULT Call(IDispatch* target, DISPID id, WORD flags, std::vector<VARIANT> args
 }
 
 // Gets an object-valued property (or calls a method returning one); fails when no object comes back.
-HRESULT Fetch(IDispatch* target, DISPID id, ComPtr<IDispatch>& object, std::vector<VARIANT> args = {},
-                  WORD flags = DISPATCH_PROPERTYGET, ExceptionText* exception = nullptr, VARTYPE* resultType = nullptr)
+HRESULT Fetch(IDispatch* target,
+              DISPID id,
+              ComPtr<IDispatch>& object,
+              std::vector<VARIANT> args = {},
+              WORD flags = DISPATCH_PROPERTYGET,
+              ExceptionText* exception = nullptr,
+              VARTYPE* resultType = nullptr)
 {
     Variant result;
     const HRESULT hr = Call(target, id, flags, std::move(args), result.Get(), exception);
@@ -203,8 +212,7 @@ public:
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                        UINT*) override
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
     {
         const UINT args = params ? params->cArgs : 0;
         m_received.push_back({id, flags, args, args ? V_VT(&params->rgvarg[0]) : VARTYPE(VT_EMPTY)});
@@ -240,20 +248,60 @@ struct AppCase {
     const wchar_t* firstItem;
 };
 
-const AppCase kWord = {"Word", L"Word.Application",
-                       {0x000209FE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}, 23, [] { return MakeBool(true); },
-                       "VT_BOOL:-1", 6, "Documents", 14, 4, true, MakeOmitted,
-                       "VT_BYREF|VT_VARIANT:VT_ERROR:0x80020004", "0x400C", "Document", 9, L"Word (recording stand-in)",
+const AppCase kWord = {"Word",
+                       L"Word.Application",
+                       {0x000209FE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}},
+                       23,
+                       [] { return MakeBool(true); },
+                       "VT_BOOL:-1",
+                       6,
+                       "Documents",
+                       14,
+                       4,
+                       true,
+                       MakeOmitted,
+                       "VT_BYREF|VT_VARIANT:VT_ERROR:0x80020004",
+                       "0x400C",
+                       "Document",
+                       9,
+                       L"Word (recording stand-in)",
                        L"Document1"};
-const AppCase kExcel = {"Excel", L"Excel.Application",
-                        {0x00024413, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}, 558, [] { return MakeBool(true); },
-                        "VT_BOOL:-1", 572, "Workbooks", 181, 1, false, MakeOmitted, "VT_ERROR:0x80020004",
-                        "0x000A", "Workbook", 1565, L"Excel (recording stand-in)", L"Book1"};
-const AppCase kPowerPoint = {"PowerPoint", L"PowerPoint.Application",
-                             {0x914934C2, 0x5A91, 0x11CF, {0x87, 0x00, 0x00, 0xAA, 0x00, 0x60, 0x26, 0x3B}}, 2030,
-                             [] { return MakeI4(1); }, "VT_I4:1", 2001, "Presentations", 2003, 1, false,
-                             [] { return MakeI4(1); }, "VT_I4:1", "0x0003", "Presentation", 2005,
-                             L"PowerPoint (recording stand-in)", L"Presentation1"};
+const AppCase kExcel = {"Excel",
+                        L"Excel.Application",
+                        {0x00024413, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}},
+                        558,
+                        [] { return MakeBool(true); },
+                        "VT_BOOL:-1",
+                        572,
+                        "Workbooks",
+                        181,
+                        1,
+                        false,
+                        MakeOmitted,
+                        "VT_ERROR:0x80020004",
+                        "0x000A",
+                        "Workbook",
+                        1565,
+                        L"Excel (recording stand-in)",
+                        L"Book1"};
+const AppCase kPowerPoint = {"PowerPoint",
+                             L"PowerPoint.Application",
+                             {0x914934C2, 0x5A91, 0x11CF, {0x87, 0x00, 0x00, 0xAA, 0x00, 0x60, 0x26, 0x3B}},
+                             2030,
+                             [] { return MakeI4(1); },
+                             "VT_I4:1",
+                             2001,
+                             "Presentations",
+                             2003,
+                             1,
+                             false,
+                             [] { return MakeI4(1); },
+                             "VT_I4:1",
+                             "0x0003",
+                             "Presentation",
+                             2005,
+                             L"PowerPoint (recording stand-in)",
+                             L"Presentation1"};
 
 // Names instead of addresses in failure messages.
 void PrintTo(const AppCase* app, std::ostream* out)
@@ -266,12 +314,24 @@ std::string Tag(const AppCase& app, const char* kind, int number = 1)
     return std::string(app.name) + "." + kind + "#" + std::to_string(number);
 }
 
-enum class Step { Create, Run, QueryDispatch, QueryContainer, FindPoint, Advise, Visible, Collection, Add, Bookkeeping };
+enum class Step {
+    Create,
+    Run,
+    QueryDispatch,
+    QueryContainer,
+    FindPoint,
+    Advise,
+    Visible,
+    Collection,
+    Add,
+    Bookkeeping
+};
 
 const char* StepName(Step step)
 {
-    static const char* const kNames[] = {"Create",    "Run",    "QueryDispatch", "QueryContainer", "FindPoint",
-                                         "Advise",    "Visible", "Collection",   "Add",            "Bookkeeping"};
+    static const char* const kNames[] = {"Create",    "Run",        "QueryDispatch", "QueryContainer",
+                                         "FindPoint", "Advise",     "Visible",       "Collection",
+                                         "Add",       "Bookkeeping"};
     return kNames[static_cast<int>(step)];
 }
 
@@ -336,8 +396,8 @@ std::unique_ptr<Launch> RunLaunch(const AppCase& app, DWORD context = kContextAl
         }
     }
 
-    results[Step::Visible] =
-        Call(application, app.visible, DISPATCH_PROPERTYPUT, {app.visibleValue()}, nullptr, &launch->exceptions[Step::Visible]);
+    results[Step::Visible] = Call(application, app.visible, DISPATCH_PROPERTYPUT, {app.visibleValue()}, nullptr,
+                                  &launch->exceptions[Step::Visible]);
 
     ComPtr<IDispatch> collection;
     results[Step::Collection] =
@@ -363,8 +423,8 @@ std::unique_ptr<Launch> RunLaunch(const AppCase& app, DWORD context = kContextAl
         args.push_back(arg);
     }
     ComPtr<IDispatch> item;
-    results[Step::Add] = Fetch(collection.Get(), app.add, item, args, DISPATCH_METHOD,
-                                   &launch->exceptions[Step::Add], &launch->addResultType);
+    results[Step::Add] = Fetch(collection.Get(), app.add, item, args, DISPATCH_METHOD, &launch->exceptions[Step::Add],
+                               &launch->addResultType);
     if (FAILED(results[Step::Add]) || !item) {
         return launch;
     }
@@ -469,19 +529,32 @@ TEST_P(LaunchTest, RequestsArriveWithExactDispatchIdsFlagsAndArgumentTypes)
 
     const Journal visible = Find(journal, "invoke", {{"obj", application}, {"dispid", std::to_string(app.visible)}});
     ASSERT_EQ(1u, visible.size());
-    EXPECT_TRUE(visible[0].Matches("invoke", {{"member", "Visible"}, {"flags", "4"}, {"args", "1"}, {"named", "1"},
-                                              {"named0", "-3"}, {"arg0", app.visibleText}, {"hr", "0x00000000"}}))
+    EXPECT_TRUE(visible[0].Matches("invoke", {{"member", "Visible"},
+                                              {"flags", "4"},
+                                              {"args", "1"},
+                                              {"named", "1"},
+                                              {"named0", "-3"},
+                                              {"arg0", app.visibleText},
+                                              {"hr", "0x00000000"}}))
         << visible[0].line;
 
     const std::string collection = Tag(app, app.collectionKind);
     EXPECT_TRUE(FindFirst(journal, "invoke",
-                          {{"obj", application}, {"dispid", std::to_string(app.collection)}, {"flags", "2"},
-                           {"args", "0"}, {"named", "0"}, {"hr", "0x00000000"}, {"ret", "VT_DISPATCH:" + collection}}));
+                          {{"obj", application},
+                           {"dispid", std::to_string(app.collection)},
+                           {"flags", "2"},
+                           {"args", "0"},
+                           {"named", "0"},
+                           {"hr", "0x00000000"},
+                           {"ret", "VT_DISPATCH:" + collection}}));
 
     const Journal add = Find(journal, "invoke", {{"obj", collection}, {"dispid", std::to_string(app.add)}});
     ASSERT_EQ(1u, add.size());
-    EXPECT_TRUE(add[0].Matches("invoke", {{"member", "Add"}, {"flags", "1"}, {"args", std::to_string(app.addArgs)},
-                                          {"named", "0"}, {"hr", "0x00000000"},
+    EXPECT_TRUE(add[0].Matches("invoke", {{"member", "Add"},
+                                          {"flags", "1"},
+                                          {"args", std::to_string(app.addArgs)},
+                                          {"named", "0"},
+                                          {"hr", "0x00000000"},
                                           {"ret", "VT_DISPATCH:" + Tag(app, app.itemKind)}}))
         << add[0].line;
     for (int i = 0; i < app.addArgs; ++i) {
@@ -491,21 +564,37 @@ TEST_P(LaunchTest, RequestsArriveWithExactDispatchIdsFlagsAndArgumentTypes)
 
     if (&app == &kWord) {
         EXPECT_TRUE(FindFirst(journal, "invoke",
-                              {{"obj", collection}, {"member", "Parent"}, {"dispid", "1002"}, {"flags", "2"},
-                               {"args", "0"}, {"ret", "VT_DISPATCH:" + application}}));
+                              {{"obj", collection},
+                               {"member", "Parent"},
+                               {"dispid", "1002"},
+                               {"flags", "2"},
+                               {"args", "0"},
+                               {"ret", "VT_DISPATCH:" + application}}));
         EXPECT_TRUE(FindFirst(journal, "invoke",
-                              {{"obj", application}, {"member", "Selection"}, {"dispid", "5"}, {"flags", "2"},
+                              {{"obj", application},
+                               {"member", "Selection"},
+                               {"dispid", "5"},
+                               {"flags", "2"},
                                {"ret", "VT_DISPATCH:Word.Selection#1"}}));
     } else if (&app == &kExcel) {
         EXPECT_TRUE(FindFirst(journal, "invoke",
-                              {{"obj", application}, {"dispid", "148"}, {"flags", "2"}, {"args", "0"},
+                              {{"obj", application},
+                               {"dispid", "148"},
+                               {"flags", "2"},
+                               {"args", "0"},
                                {"ret", "VT_DISPATCH:" + application}}));
+        EXPECT_TRUE(FindFirst(
+            journal, "invoke",
+            {{"obj", application}, {"dispid", "485"}, {"flags", "2"}, {"ret", "VT_DISPATCH:Excel.Sheets#1"}}));
         EXPECT_TRUE(FindFirst(journal, "invoke",
-                              {{"obj", application}, {"dispid", "485"}, {"flags", "2"},
-                               {"ret", "VT_DISPATCH:Excel.Sheets#1"}}));
-        EXPECT_TRUE(FindFirst(journal, "invoke",
-                              {{"obj", "Excel.Sheets#1"}, {"member", "Item"}, {"dispid", "170"}, {"flags", "2"},
-                               {"args", "1"}, {"named", "0"}, {"arg0", "VT_I4:1"}, {"vt0", "0x0003"},
+                              {{"obj", "Excel.Sheets#1"},
+                               {"member", "Item"},
+                               {"dispid", "170"},
+                               {"flags", "2"},
+                               {"args", "1"},
+                               {"named", "0"},
+                               {"arg0", "VT_I4:1"},
+                               {"vt0", "0x0003"},
                                {"ret", "VT_DISPATCH:Excel.Sheet#1"}}));
     }
     // Nothing went by name: the real applications' clients must use fixed dispatch identifiers.
@@ -523,9 +612,9 @@ TEST_P(LaunchTest, EventReachesTheAdvisedSinkAcrossProcesses)
     // that query cross processes.
     const Journal journal = ReadJournal();
     EXPECT_TRUE(FindFirst(journal, "sink-qi", {{"obj", Tag(app, "Application")}, {"hr", "0x00000000"}}));
-    EXPECT_TRUE(FindFirst(journal, "advise",
-                          {{"obj", Tag(app, "ConnectionPoint")}, {"cookie", std::to_string(launch.cookie)},
-                           {"hr", "0x00000000"}}));
+    EXPECT_TRUE(FindFirst(
+        journal, "advise",
+        {{"obj", Tag(app, "ConnectionPoint")}, {"cookie", std::to_string(launch.cookie)}, {"hr", "0x00000000"}}));
 
     ASSERT_TRUE(PumpMessagesUntil([&] { return !launch.sink->ReceivedEvents().empty(); }, kWaitMs));
     const EventSink::Received& event = launch.sink->ReceivedEvents().front();
@@ -533,9 +622,11 @@ TEST_P(LaunchTest, EventReachesTheAdvisedSinkAcrossProcesses)
     EXPECT_EQ(DISPATCH_METHOD, event.flags);
     EXPECT_EQ(1u, event.args);
     EXPECT_EQ(VT_DISPATCH, event.firstArgType);
-    EXPECT_TRUE(WaitForLine("fire", {{"obj", Tag(app, "Application")}, {"dispid", std::to_string(app.eventId)},
+    EXPECT_TRUE(WaitForLine("fire", {{"obj", Tag(app, "Application")},
+                                     {"dispid", std::to_string(app.eventId)},
                                      {"cookie", std::to_string(launch.cookie)},
-                                     {"arg0", "VT_DISPATCH:" + Tag(app, app.itemKind)}, {"hr", "0x00000000"}}));
+                                     {"arg0", "VT_DISPATCH:" + Tag(app, app.itemKind)},
+                                     {"hr", "0x00000000"}}));
 }
 
 TEST_P(LaunchTest, VisibleShowsTheStandInWindowListingTheNewItem)
@@ -579,7 +670,9 @@ TEST_P(LaunchTest, ReleasingEverythingEndsEveryObjectAndTheServer)
     EXPECT_EQ(nullptr, FindWindowW(nullptr, app.windowTitle));
 }
 
-INSTANTIATE_TEST_SUITE_P(Apps, LaunchTest, testing::Values(&kWord, &kExcel, &kPowerPoint),
+INSTANTIATE_TEST_SUITE_P(Apps,
+                         LaunchTest,
+                         testing::Values(&kWord, &kExcel, &kPowerPoint),
                          [](const testing::TestParamInfo<const AppCase*>& info) { return info.param->name; });
 
 TEST_F(RecordingServerTest, RequestsOutsideTheLaunchAreRecordedAndAnsweredLikeTheApplication)
@@ -599,7 +692,8 @@ TEST_F(RecordingServerTest, RequestsOutsideTheLaunchAreRecordedAndAnsweredLikeTh
     EXPECT_EQ(Hex(CONNECT_E_NOCONNECTION), Hex(container->FindConnectionPoint(IID_IPropertyNotifySink, &other)));
 
     // A put must name its value DISPID_PROPERTYPUT.
-    EXPECT_EQ(Hex(DISP_E_PARAMNOTFOUND), Hex(Call(word, 23, DISPATCH_PROPERTYGET | DISPATCH_PROPERTYPUT, {MakeBool(false)})));
+    EXPECT_EQ(Hex(DISP_E_PARAMNOTFOUND),
+              Hex(Call(word, 23, DISPATCH_PROPERTYGET | DISPATCH_PROPERTYPUT, {MakeBool(false)})));
     Variant visible;
     EXPECT_EQ(S_OK, Call(word, 23, DISPATCH_PROPERTYGET, {}, visible.Get()));
     EXPECT_EQ(VT_BOOL, V_VT(&*visible));
@@ -613,7 +707,8 @@ TEST_F(RecordingServerTest, RequestsOutsideTheLaunchAreRecordedAndAnsweredLikeTh
     EXPECT_TRUE(FindFirst(journal, "get-ids-of-names",
                           {{"obj", "Word.Application#1"}, {"count", "1"}, {"name0", "Visible"}, {"hr", "0x80020006"}}));
     EXPECT_TRUE(FindFirst(journal, "invoke", {{"dispid", "4242"}, {"member", "?"}, {"hr", "0x80020003"}}));
-    EXPECT_TRUE(FindFirst(journal, "find-cp", {{"iid", "{9BFBBC02-EFF1-101A-84ED-00AA00341D07}"}, {"hr", "0x80040200"}}));
+    EXPECT_TRUE(
+        FindFirst(journal, "find-cp", {{"iid", "{9BFBBC02-EFF1-101A-84ED-00AA00341D07}"}, {"hr", "0x80040200"}}));
     EXPECT_TRUE(FindFirst(journal, "invoke",
                           {{"obj", "Word.Document#1"}, {"member", "Close"}, {"flags", "1"}, {"hr", "0x00000000"}}));
     EXPECT_TRUE(FindFirst(journal, "invoke",
@@ -630,7 +725,8 @@ TEST_F(RecordingServerTest, EachCreationGetsItsOwnApplicationFromOneServer)
     const Journal journal = ReadJournal();
     EXPECT_TRUE(FindFirst(journal, "create", {{"app", "Word"}, {"obj", "Word.Application#1"}}));
     EXPECT_TRUE(FindFirst(journal, "create", {{"app", "Word"}, {"obj", "Word.Application#2"}}));
-    EXPECT_TRUE(FindFirst(journal, "invoke", {{"obj", "Word.Documents#2"}, {"member", "Add"}, {"ret", "VT_DISPATCH:Word.Document#2"}}));
+    EXPECT_TRUE(FindFirst(journal, "invoke",
+                          {{"obj", "Word.Documents#2"}, {"member", "Add"}, {"ret", "VT_DISPATCH:Word.Document#2"}}));
     EXPECT_EQ(1u, ServerPids(journal).size());
 }
 
@@ -707,7 +803,8 @@ TEST_P(FaultTest, FaultHitsOnlyItsApplicationAndStep)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Faults, FaultTest,
+    Faults,
+    FaultTest,
     testing::Values(FaultCase{&kWord, "no-cpc", Step::QueryContainer, E_NOINTERFACE, &kExcel},
                     FaultCase{&kExcel, "no-cp", Step::FindPoint, CONNECT_E_NOCONNECTION, &kPowerPoint},
                     FaultCase{&kPowerPoint, "advise-refused", Step::Advise, CONNECT_E_ADVISELIMIT, &kWord},

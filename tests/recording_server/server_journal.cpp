@@ -20,8 +20,8 @@ std::string Utf8(std::wstring_view text)
     if (text.empty()) {
         return {};
     }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
@@ -37,12 +37,18 @@ std::string Format(const char* format, auto... args)
 std::string TypeName(VARTYPE vt)
 {
     static const std::map<VARTYPE, const char*> kNames = {
-        {VT_EMPTY, "VT_EMPTY"},       {VT_NULL, "VT_NULL"},       {VT_I2, "VT_I2"},         {VT_I4, "VT_I4"},
-        {VT_R4, "VT_R4"},             {VT_R8, "VT_R8"},           {VT_CY, "VT_CY"},         {VT_DATE, "VT_DATE"},
-        {VT_BSTR, "VT_BSTR"},         {VT_DISPATCH, "VT_DISPATCH"}, {VT_ERROR, "VT_ERROR"}, {VT_BOOL, "VT_BOOL"},
-        {VT_VARIANT, "VT_VARIANT"},   {VT_UNKNOWN, "VT_UNKNOWN"}, {VT_DECIMAL, "VT_DECIMAL"}, {VT_I1, "VT_I1"},
-        {VT_UI1, "VT_UI1"},           {VT_UI2, "VT_UI2"},         {VT_UI4, "VT_UI4"},       {VT_I8, "VT_I8"},
-        {VT_UI8, "VT_UI8"},           {VT_INT, "VT_INT"},         {VT_UINT, "VT_UINT"},
+        {VT_EMPTY, "VT_EMPTY"},     {VT_NULL, "VT_NULL"},
+        {VT_I2, "VT_I2"},           {VT_I4, "VT_I4"},
+        {VT_R4, "VT_R4"},           {VT_R8, "VT_R8"},
+        {VT_CY, "VT_CY"},           {VT_DATE, "VT_DATE"},
+        {VT_BSTR, "VT_BSTR"},       {VT_DISPATCH, "VT_DISPATCH"},
+        {VT_ERROR, "VT_ERROR"},     {VT_BOOL, "VT_BOOL"},
+        {VT_VARIANT, "VT_VARIANT"}, {VT_UNKNOWN, "VT_UNKNOWN"},
+        {VT_DECIMAL, "VT_DECIMAL"}, {VT_I1, "VT_I1"},
+        {VT_UI1, "VT_UI1"},         {VT_UI2, "VT_UI2"},
+        {VT_UI4, "VT_UI4"},         {VT_I8, "VT_I8"},
+        {VT_UI8, "VT_UI8"},         {VT_INT, "VT_INT"},
+        {VT_UINT, "VT_UINT"},
     };
     std::string name;
     if (vt & VT_BYREF) {
@@ -70,45 +76,45 @@ std::string ObjectValue(const void* object)
 std::string ScalarValue(VARTYPE base, const void* data)
 {
     switch (base) {
-    case VT_EMPTY:
-    case VT_NULL:
-        return "-";
-    case VT_I1:
-        return std::to_string(*static_cast<const signed char*>(data));
-    case VT_UI1:
-        return std::to_string(*static_cast<const unsigned char*>(data));
-    case VT_I2:
-        return std::to_string(*static_cast<const SHORT*>(data));
-    case VT_UI2:
-        return std::to_string(*static_cast<const USHORT*>(data));
-    case VT_I4:
-    case VT_INT:
-        return std::to_string(*static_cast<const LONG*>(data));
-    case VT_UI4:
-    case VT_UINT:
-        return std::to_string(*static_cast<const ULONG*>(data));
-    case VT_I8:
-        return std::to_string(*static_cast<const LONGLONG*>(data));
-    case VT_UI8:
-        return std::to_string(*static_cast<const ULONGLONG*>(data));
-    case VT_BOOL:
-        return std::to_string(*static_cast<const VARIANT_BOOL*>(data));
-    case VT_ERROR:
-        return HexHr(*static_cast<const SCODE*>(data));
-    case VT_R4:
-        return Format("%g", *static_cast<const float*>(data));
-    case VT_R8:
-    case VT_DATE:
-        return Format("%g", *static_cast<const double*>(data));
-    case VT_BSTR: {
-        const BSTR text = *static_cast<const BSTR*>(data);
-        return text ? EncodeValue(std::wstring_view(text, SysStringLen(text))) : "(null)";
-    }
-    case VT_DISPATCH:
-    case VT_UNKNOWN:
-        return ObjectValue(*static_cast<void* const*>(data));
-    default:
-        return "?";
+        case VT_EMPTY:
+        case VT_NULL:
+            return "-";
+        case VT_I1:
+            return std::to_string(*static_cast<const signed char*>(data));
+        case VT_UI1:
+            return std::to_string(*static_cast<const unsigned char*>(data));
+        case VT_I2:
+            return std::to_string(*static_cast<const SHORT*>(data));
+        case VT_UI2:
+            return std::to_string(*static_cast<const USHORT*>(data));
+        case VT_I4:
+        case VT_INT:
+            return std::to_string(*static_cast<const LONG*>(data));
+        case VT_UI4:
+        case VT_UINT:
+            return std::to_string(*static_cast<const ULONG*>(data));
+        case VT_I8:
+            return std::to_string(*static_cast<const LONGLONG*>(data));
+        case VT_UI8:
+            return std::to_string(*static_cast<const ULONGLONG*>(data));
+        case VT_BOOL:
+            return std::to_string(*static_cast<const VARIANT_BOOL*>(data));
+        case VT_ERROR:
+            return HexHr(*static_cast<const SCODE*>(data));
+        case VT_R4:
+            return Format("%g", *static_cast<const float*>(data));
+        case VT_R8:
+        case VT_DATE:
+            return Format("%g", *static_cast<const double*>(data));
+        case VT_BSTR: {
+            const BSTR text = *static_cast<const BSTR*>(data);
+            return text ? EncodeValue(std::wstring_view(text, SysStringLen(text))) : "(null)";
+        }
+        case VT_DISPATCH:
+        case VT_UNKNOWN:
+            return ObjectValue(*static_cast<void* const*>(data));
+        default:
+            return "?";
     }
 }
 
@@ -195,8 +201,8 @@ std::string FormatVariant(const VARIANT& value)
     const VARTYPE vt = V_VT(&value);
     std::string text = TypeName(vt) + ":";
     if (vt & VT_ARRAY) {
-        const SAFEARRAY* array = (vt & VT_BYREF) ? (V_ARRAYREF(&value) ? *V_ARRAYREF(&value) : nullptr)
-                                                 : V_ARRAY(&value);
+        const SAFEARRAY* array =
+            (vt & VT_BYREF) ? (V_ARRAYREF(&value) ? *V_ARRAYREF(&value) : nullptr) : V_ARRAY(&value);
         return text + (array ? "dims=" + std::to_string(array->cDims) : "(null)");
     }
     if (vt == (VT_BYREF | VT_VARIANT)) {

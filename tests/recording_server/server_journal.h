@@ -2,8 +2,8 @@
 // beside the exe. The line format is described in recording_office.cpp and README.md.
 #pragma once
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <memory>
 #include <string>

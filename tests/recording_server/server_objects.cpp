@@ -25,19 +25,63 @@ std::string NextTag(const std::string& kind)
 const std::vector<AppProfile>& Profiles()
 {
     static const std::vector<AppProfile> kProfiles = {
-        {App::Word, "Word", L"Word", L"Word.Application",
+        {App::Word,
+         "Word",
+         L"Word",
+         L"Word.Application",
          {0x28581055, 0xBB0D, 0x4E06, {0x85, 0xBC, 0x05, 0x5A, 0x6F, 0x43, 0x94, 0xE1}},
-         {0x000209FE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}}, L"ApplicationEvents2",
-         23, 6, 1105, "Documents", "Document", L"Document", 14, 4, 1002, 1105, "NewDocument", 9},
-        {App::Excel, "Excel", L"Excel", L"Excel.Application",
+         {0x000209FE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}},
+         L"ApplicationEvents2",
+         23,
+         6,
+         1105,
+         "Documents",
+         "Document",
+         L"Document",
+         14,
+         4,
+         1002,
+         1105,
+         "NewDocument",
+         9},
+        {App::Excel,
+         "Excel",
+         L"Excel",
+         L"Excel.Application",
          {0x2BC0D03B, 0xBF7A, 0x4821, {0x84, 0xEB, 0x6D, 0xC6, 0x47, 0x33, 0xD9, 0xF4}},
-         {0x00024413, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}}, L"AppEvents",
-         558, 572, 302, "Workbooks", "Workbook", L"Book", 181, 1, DISPID_UNKNOWN, 277, "NewWorkbook", 1565},
-        {App::PowerPoint, "PowerPoint", L"PowerPoint", L"PowerPoint.Application",
+         {0x00024413, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}},
+         L"AppEvents",
+         558,
+         572,
+         302,
+         "Workbooks",
+         "Workbook",
+         L"Book",
+         181,
+         1,
+         DISPID_UNKNOWN,
+         277,
+         "NewWorkbook",
+         1565},
+        {App::PowerPoint,
+         "PowerPoint",
+         L"PowerPoint",
+         L"PowerPoint.Application",
          {0x22CE4085, 0x7149, 0x46F4, {0x9D, 0x08, 0x94, 0x5B, 0x0E, 0x3F, 0xEB, 0x76}},
-         {0x914934C2, 0x5A91, 0x11CF, {0x87, 0x00, 0x00, 0xAA, 0x00, 0x60, 0x26, 0x3B}}, L"EApplication",
-         2030, 2001, 2021, "Presentations", "Presentation", L"Presentation", 2003, 1, DISPID_UNKNOWN, 2035,
-         "NewPresentation", 2005},
+         {0x914934C2, 0x5A91, 0x11CF, {0x87, 0x00, 0x00, 0xAA, 0x00, 0x60, 0x26, 0x3B}},
+         L"EApplication",
+         2030,
+         2001,
+         2021,
+         "Presentations",
+         "Presentation",
+         L"Presentation",
+         2003,
+         1,
+         DISPID_UNKNOWN,
+         2035,
+         "NewPresentation",
+         2005},
     };
     return kProfiles;
 }
@@ -119,10 +163,7 @@ HRESULT ToBool(const VARIANT* value, bool& out)
 // Objects with no members of interest (Word's Selection, Excel's sheets).
 class PlainObject final : public DispatchObject {
 public:
-    PlainObject(const std::string& kind, ComPtr<ApplicationObject> app)
-        : DispatchObject(kind), m_app(std::move(app))
-    {
-    }
+    PlainObject(const std::string& kind, ComPtr<ApplicationObject> app) : DispatchObject(kind), m_app(std::move(app)) {}
 
 protected:
     std::vector<Member> Members() const override { return {}; }
@@ -135,7 +176,8 @@ private:
 class ItemObject final : public DispatchObject {
 public:
     ItemObject(ComPtr<ApplicationObject> app, std::wstring name)
-        : DispatchObject(std::string(app->Profile().name) + "." + app->Profile().itemKind), m_app(std::move(app)),
+        : DispatchObject(std::string(app->Profile().name) + "." + app->Profile().itemKind),
+          m_app(std::move(app)),
           m_name(std::move(name))
     {
     }
@@ -272,7 +314,11 @@ public:
             *object = nullptr;
             hr = E_NOINTERFACE;
         }
-        JournalLine("qi").Add("obj", m_tag).Add("iid", GuidString(iid)).Add("name", InterfaceName(iid)).AddHr("hr", hr)
+        JournalLine("qi")
+            .Add("obj", m_tag)
+            .Add("iid", GuidString(iid))
+            .Add("name", InterfaceName(iid))
+            .AddHr("hr", hr)
             .Write();
         return hr;
     }
@@ -373,7 +419,11 @@ STDMETHODIMP DispatchObject::QueryInterface(REFIID iid, void** object)
     } else {
         *object = nullptr;
     }
-    JournalLine("qi").Add("obj", m_tag).Add("iid", GuidString(iid)).Add("name", InterfaceName(iid)).AddHr("hr", hr)
+    JournalLine("qi")
+        .Add("obj", m_tag)
+        .Add("iid", GuidString(iid))
+        .Add("name", InterfaceName(iid))
+        .AddHr("hr", hr)
         .Write();
     return hr;
 }
@@ -468,8 +518,14 @@ HRESULT DispatchObject::Dispatch(DISPID id, REFIID iid, WORD flags, DISPPARAMS* 
     return Call(*member, call);
 }
 
-STDMETHODIMP DispatchObject::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                                    VARIANT* result, EXCEPINFO* excep, UINT* argErr)
+STDMETHODIMP DispatchObject::Invoke(DISPID id,
+                                    REFIID iid,
+                                    LCID lcid,
+                                    WORD flags,
+                                    DISPPARAMS* params,
+                                    VARIANT* result,
+                                    EXCEPINFO* excep,
+                                    UINT* argErr)
 {
     JournalLine line("invoke");
     line.Add("obj", m_tag);
@@ -624,8 +680,8 @@ void ApplicationObject::FireNewItem(const ComPtr<IDispatch>& item)
             VariantInit(&result);
             EXCEPINFO excep = {};
             UINT argErr = 0;
-            const HRESULT hr = sink->Invoke(self->m_profile.eventDispid, IID_NULL, LOCALE_USER_DEFAULT,
-                                            DISPATCH_METHOD, &params, &result, &excep, &argErr);
+            const HRESULT hr = sink->Invoke(self->m_profile.eventDispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                            &params, &result, &excep, &argErr);
             VariantClear(&result);
             SysFreeString(excep.bstrSource);
             SysFreeString(excep.bstrDescription);

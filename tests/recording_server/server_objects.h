@@ -3,9 +3,9 @@
 // Application holds only its event sinks, so there are no reference cycles.
 #pragma once
 
-#include <windows.h>
 #include <oaidl.h>
 #include <ocidl.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <functional>
@@ -71,8 +71,14 @@ public:
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
-    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* excep, UINT* argErr) override;
+    STDMETHODIMP Invoke(DISPID id,
+                        REFIID iid,
+                        LCID lcid,
+                        WORD flags,
+                        DISPPARAMS* params,
+                        VARIANT* result,
+                        EXCEPINFO* excep,
+                        UINT* argErr) override;
 
 protected:
     enum MemberKind : unsigned { kGet = 1, kPut = 2, kMethod = 4 };
@@ -112,7 +118,10 @@ public:
     void FireNewItem(const ComPtr<IDispatch>& item);
     void ConnectionPointGone() { m_connectionPoint = nullptr; }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override { return DispatchObject::QueryInterface(iid, object); }
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
+    {
+        return DispatchObject::QueryInterface(iid, object);
+    }
     STDMETHODIMP_(ULONG) AddRef() override { return DispatchObject::AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return DispatchObject::Release(); }
 

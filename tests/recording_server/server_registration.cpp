@@ -183,7 +183,8 @@ HRESULT RegisterServer()
 {
     std::wstring exePath = ExeFolder() + L"RecordingOffice.exe";
     wchar_t module[MAX_PATH * 4] = {};
-    if (const DWORD length = GetModuleFileNameW(nullptr, module, ARRAYSIZE(module)); length && length < ARRAYSIZE(module)) {
+    if (const DWORD length = GetModuleFileNameW(nullptr, module, ARRAYSIZE(module));
+        length && length < ARRAYSIZE(module)) {
         exePath = module;
     }
     HRESULT hr = S_OK;
@@ -195,7 +196,10 @@ HRESULT RegisterServer()
     if (SUCCEEDED(hr)) {
         hr = RegisterTypeLibrary();
     }
-    JournalLine("register").Add("apps", "Word,Excel,PowerPoint").Add("exe", EncodeValue(exePath)).AddHr("hr", hr)
+    JournalLine("register")
+        .Add("apps", "Word,Excel,PowerPoint")
+        .Add("exe", EncodeValue(exePath))
+        .AddHr("hr", hr)
         .Write();
     return hr;
 }
@@ -217,7 +221,8 @@ HRESULT UnregisterServer(const std::vector<const AppProfile*>& apps)
     if (apps.empty()) {
         // The type library goes only with the whole server: a test that unregisters one application
         // still needs the others' events marshalled.
-        const HRESULT libraryHr = UnRegisterTypeLib(kLibraryId, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, SYS_WIN32);
+        const HRESULT libraryHr =
+            UnRegisterTypeLib(kLibraryId, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, SYS_WIN32);
         if (FAILED(libraryHr) && libraryHr != TYPE_E_REGISTRYACCESS && libraryHr != TYPE_E_LIBNOTREGISTERED) {
             hr = libraryHr;
         }

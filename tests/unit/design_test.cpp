@@ -62,14 +62,14 @@ TEST_P(BrokenDesignTest, CannotBeLoaded)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Faults, BrokenDesignTest,
-    ::testing::Values(
-        BrokenCase{"UnknownHandler", [](auto& c) { c.back().clickHandler = "LaunchOutlook"; }},
-        BrokenCase{"RepeatedId", [](auto& c) { c[1].id = c[0].id; }},
-        BrokenCase{"ZeroId", [](auto& c) { c[2].id = 0; }},
-        BrokenCase{"ComponentWithWindowClass", [](auto& c) { c[0].windowClass = L"BUTTON"; }},
-        BrokenCase{"ButtonWithoutWindowClass", [](auto& c) { c.back().windowClass = {}; }},
-        BrokenCase{"ComponentWithoutType", [](auto& c) { c[0].componentType = ComponentType::None; }}),
+    Faults,
+    BrokenDesignTest,
+    ::testing::Values(BrokenCase{"UnknownHandler", [](auto& c) { c.back().clickHandler = "LaunchOutlook"; }},
+                      BrokenCase{"RepeatedId", [](auto& c) { c[1].id = c[0].id; }},
+                      BrokenCase{"ZeroId", [](auto& c) { c[2].id = 0; }},
+                      BrokenCase{"ComponentWithWindowClass", [](auto& c) { c[0].windowClass = L"BUTTON"; }},
+                      BrokenCase{"ButtonWithoutWindowClass", [](auto& c) { c.back().windowClass = {}; }},
+                      BrokenCase{"ComponentWithoutType", [](auto& c) { c[0].componentType = ComponentType::None; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

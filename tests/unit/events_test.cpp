@@ -6,7 +6,10 @@ namespace tessivar {
 namespace {
 
 int g_clicks = 0;
-void CountClick() { ++g_clicks; }
+void CountClick()
+{
+    ++g_clicks;
+}
 
 class EventRouterTest : public ::testing::Test {
 protected:

@@ -9,8 +9,14 @@ namespace tessivar {
 namespace {
 
 std::vector<std::string>* g_log = nullptr;
-void GlobalInit() { g_log->push_back("global-init"); }
-void Cleanup() { g_log->push_back("cleanup"); }
+void GlobalInit()
+{
+    g_log->push_back("global-init");
+}
+void Cleanup()
+{
+    g_log->push_back("cleanup");
+}
 
 // Records what the shell asks of the platform, in order.
 class FakeHost final : public ShellHost {
@@ -50,7 +56,10 @@ public:
         log.push_back("pump-return");
         return quitCode;
     }
-    void ShowFatalError() override { log.push_back(shell->Suppression().Suppressed() ? "error-box" : "error-box-unsuppressed"); }
+    void ShowFatalError() override
+    {
+        log.push_back(shell->Suppression().Suppressed() ? "error-box" : "error-box-unsuppressed");
+    }
     void FreeDesign() override
     {
         log.push_back("free-design");
@@ -79,8 +88,8 @@ TEST_F(ShellTest, NormalRunFollowsTheStartAndEndSequence)
 {
     EXPECT_EQ(shell.Run({GlobalInit, Cleanup}), 0);
     const std::vector<std::string> expected = {
-        "ole-init", "enter-folder", "load-design", "reset-fpu", "global-init", "load-window", "pump",
-        "post-quit 0", "pump-return", "free-design", "cleanup", "destroy-icons", "ole-uninit",
+        "ole-init",    "enter-folder", "load-design", "reset-fpu", "global-init",   "load-window", "pump",
+        "post-quit 0", "pump-return",  "free-design", "cleanup",   "destroy-icons", "ole-uninit",
     };
     EXPECT_EQ(host.log, expected);
     EXPECT_FALSE(host.clickRanDuringEnd) << "a click after the end began ran its handler";
@@ -117,15 +126,20 @@ TEST_P(FatalStartTest, ShowsOneErrorBoxSkipsLoopAndCleanupAndExitsMinusOne)
     EXPECT_FALSE(shell.LoopEntered());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Failures, FatalStartTest,
-    ::testing::Values(
-        FatalCase{"DesignUnreadable", false, true,
-                  {"ole-init", "enter-folder", "load-design", "error-box", "free-design", "destroy-icons", "ole-uninit"}},
-        FatalCase{"WindowNotCreated", true, false,
-                  {"ole-init", "enter-folder", "load-design", "reset-fpu", "global-init", "load-window", "error-box",
-                   "free-design", "destroy-icons", "ole-uninit"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Failures,
+                         FatalStartTest,
+                         ::testing::Values(FatalCase{"DesignUnreadable",
+                                                     false,
+                                                     true,
+                                                     {"ole-init", "enter-folder", "load-design", "error-box",
+                                                      "free-design", "destroy-icons", "ole-uninit"}},
+                                           FatalCase{"WindowNotCreated",
+                                                     true,
+                                                     false,
+                                                     {"ole-init", "enter-folder", "load-design", "reset-fpu",
+                                                      "global-init", "load-window", "error-box", "free-design",
+                                                      "destroy-icons", "ole-uninit"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CleanupListTest, RunsEachRoutineOnceInRegistrationOrder)
 {

@@ -12,9 +12,13 @@ namespace tessivar {
 namespace {
 
 int g_clicks = 0;
-void CountClick() { ++g_clicks; }
+void CountClick()
+{
+    ++g_clicks;
+}
 
-const NamedHandler kHandlers[] = {{"LaunchWord", CountClick}, {"LaunchExcel", CountClick},
+const NamedHandler kHandlers[] = {{"LaunchWord", CountClick},
+                                  {"LaunchExcel", CountClick},
                                   {"LaunchPowerPoint", CountClick}};
 
 int g_liveComponents = 0;
@@ -148,14 +152,14 @@ bool g_componentsAliveAfterClose = false;
 void CloseFromInsideTheHandler()
 {
     SendMessageW(g_window->Handle(), WM_CLOSE, 0, 0);
-    g_componentsAliveAfterClose = g_window->WindowExists() && g_liveComponents == 6 &&
-                                  FindComponent(kLauncherWindowId, kWordAppId) != nullptr;
+    g_componentsAliveAfterClose =
+        g_window->WindowExists() && g_liveComponents == 6 && FindComponent(kLauncherWindowId, kWordAppId) != nullptr;
 }
 
 TEST_F(WindowTest, CloseDuringAClickHandlerWaitsForTheHandler)
 {
-    const NamedHandler closing[] = {{"LaunchWord", CloseFromInsideTheHandler}, {"LaunchExcel", CountClick},
-                                    {"LaunchPowerPoint", CountClick}};
+    const NamedHandler closing[] = {
+        {"LaunchWord", CloseFromInsideTheHandler}, {"LaunchExcel", CountClick}, {"LaunchPowerPoint", CountClick}};
     loaded = LoadDesign(kLauncherDesign, closing);
     ASSERT_TRUE(loaded.has_value());
     window = LauncherWindow::Create(*loaded, shell, MakeCounted);
@@ -196,9 +200,13 @@ TEST_P(FailedBuildTest, UndoesEverythingAndReportsFailure)
     EXPECT_EQ(g_clicks, 0);
 }
 
-std::unique_ptr<Component> NoComponent(const ControlDesign&, ComponentHost&) { return nullptr; }
+std::unique_ptr<Component> NoComponent(const ControlDesign&, ComponentHost&)
+{
+    return nullptr;
+}
 
-INSTANTIATE_TEST_SUITE_P(Builds, FailedBuildTest,
+INSTANTIATE_TEST_SUITE_P(Builds,
+                         FailedBuildTest,
                          ::testing::Values(BrokenBuild{"ButtonClassMissing", L"NoSuchWindowClass", MakeCounted},
                                            BrokenBuild{"ComponentNotMade", L"BUTTON", NoComponent}),
                          [](const auto& info) { return std::string(info.param.name); });
