@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string>
 
 namespace tessivar {
@@ -259,6 +260,20 @@ LRESULT LauncherWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_ACTIVATE:
         OnActivate(wParam, lParam);
         break;
+    case WM_SYSCOMMAND:
+        // A minimised window may stay active (and so never be deactivated): keep the focused
+        // button now, so that restoring puts the focus back on it.
+        if ((wParam & 0xFFF0) == SC_MINIMIZE)
+            RememberFocus();
+        break;
+    case WM_GETMINMAXINFO: {
+        // The window keeps its designed size even on a screen smaller than it: the system would
+        // otherwise cap it at the screen's largest tracking size.
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMaxTrackSize.x = std::max<LONG>(info->ptMaxTrackSize.x, m_design.design->rect.width);
+        info->ptMaxTrackSize.y = std::max<LONG>(info->ptMaxTrackSize.y, m_design.design->rect.height);
+        return 0;
+    }
     case WM_SETFOCUS:
         OnSetFocus();
         return 0;
@@ -291,11 +306,15 @@ void LauncherWindow::OnCommand(WPARAM wParam, LPARAM lParam)
 
 void LauncherWindow::OnActivate(WPARAM wParam, LPARAM)
 {
-    if (LOWORD(wParam) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus != nullptr && IsChild(m_hwnd, focus))
-            m_lastFocus = focus;
-    }
+    if (LOWORD(wParam) == WA_INACTIVE)
+        RememberFocus();
+}
+
+void LauncherWindow::RememberFocus()
+{
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(m_hwnd, focus))
+        m_lastFocus = focus;
 }
 
 void LauncherWindow::OnSetFocus()

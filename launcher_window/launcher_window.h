@@ -65,6 +65,7 @@ private:
     void OnCommand(WPARAM wParam, LPARAM lParam);
     void OnActivate(WPARAM wParam, LPARAM lParam);
     void OnSetFocus();
+    void RememberFocus();
     void OnNcDestroy();
     void MoveFocus(bool backwards);
     DesignId ControlIdOf(HWND child) const;
