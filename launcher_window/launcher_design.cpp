@@ -1,6 +1,6 @@
 // The launcher window as the user sees it: three push buttons and the six automation
 // components behind them. Design order matters for the tab-order and first-focus tie-breaks.
-#include "design.h"
+#include "launcher_design.h"
 
 namespace tessivar {
 
@@ -35,17 +35,6 @@ constexpr ControlDesign kControls[] = {
 
 }  // namespace
 
-const WindowDesign kLauncherDesign = {
-    .id = kLauncherWindowId,
-    .caption = L"Tessivar",
-    .rect = {50, 50, 364, 251},
-    .centreOnScreen = true,
-    .escCloses = true,
-    .enterMovesFocus = false,
-    .f1OpensHelp = false,
-    .minimiseBox = true,
-    .maximiseBox = false,
-    .controls = kControls,
-};
+const WindowDesign kLauncherDesign = LauncherWindowDesign(kControls);
 
 }  // namespace tessivar

@@ -1,6 +1,6 @@
 // A launcher design that loads but whose window cannot be built: after a component and a button that
 // can be created comes a button of a window class nobody registered.
-#include "launcher_window/design.h"
+#include "launcher_window/launcher_design.h"
 
 namespace tessivar {
 
@@ -53,17 +53,6 @@ constexpr ControlDesign kControls[] = {
 
 }  // namespace
 
-const WindowDesign kLauncherDesign = {
-    .id = kLauncherWindowId,
-    .caption = L"Tessivar",
-    .rect = {50, 50, 364, 251},
-    .centreOnScreen = true,
-    .escCloses = true,
-    .enterMovesFocus = false,
-    .f1OpensHelp = false,
-    .minimiseBox = true,
-    .maximiseBox = false,
-    .controls = kControls,
-};
+const WindowDesign kLauncherDesign = LauncherWindowDesign(kControls);
 
 }  // namespace tessivar

@@ -1,5 +1,5 @@
 // A launcher design that cannot be loaded: its button is bound to a handler that does not exist.
-#include "launcher_window/design.h"
+#include "launcher_window/launcher_design.h"
 
 namespace tessivar {
 
@@ -22,17 +22,6 @@ constexpr ControlDesign kControls[] = {{
 
 }  // namespace
 
-const WindowDesign kLauncherDesign = {
-    .id = kLauncherWindowId,
-    .caption = L"Tessivar",
-    .rect = {50, 50, 364, 251},
-    .centreOnScreen = true,
-    .escCloses = true,
-    .enterMovesFocus = false,
-    .f1OpensHelp = false,
-    .minimiseBox = true,
-    .maximiseBox = false,
-    .controls = kControls,
-};
+const WindowDesign kLauncherDesign = LauncherWindowDesign(kControls);
 
 }  // namespace tessivar
