@@ -6,10 +6,11 @@
 namespace tessivar {
 
 namespace {
+// Constant-initialised, so it needs no guarded first-use initialisation.
+std::vector<ComponentHost*> g_hosts;
 std::vector<ComponentHost*>& Hosts()
 {
-    static std::vector<ComponentHost*> hosts;
-    return hosts;
+    return g_hosts;
 }
 }  // namespace
 

@@ -11,7 +11,7 @@ for n in 1 2; do
     mkdir -p "$work/b$n/$(printf 'x%.0s' $(seq $n))"
     mkdir -p "$work/b$n/src"
     tar -C "$source_dir" --exclude=./build --exclude=./.git -cf - . | tar -C "$work/b$n/src" -xf -
-    cmake -S "$work/b$n/src" -B "$work/b$n/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    cmake -S "$work/b$n/src" -B "$work/b$n/build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
         -DCMAKE_TOOLCHAIN_FILE="$work/b$n/src/cmake/i686-w64-mingw32.cmake" -DTESSIVAR_BUILD_TESTS=OFF >/dev/null
     cmake --build "$work/b$n/build" --target Tessivar -j"$(nproc)" >/dev/null
 done
