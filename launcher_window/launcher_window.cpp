@@ -86,8 +86,8 @@ bool LauncherWindow::Build()
             origin = CentredOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width, height);
 
         const std::wstring caption(design.caption);
-        HWND hwnd = CreateWindowExW(0, kWindowClass, caption.c_str(), WindowStyle(design), origin.x, origin.y,
-                                    width, height, nullptr, nullptr, ThisModule(), this);
+        HWND hwnd = CreateWindowExW(0, kWindowClass, caption.c_str(), WindowStyle(design), origin.x, origin.y, width,
+                                    height, nullptr, nullptr, ThisModule(), this);
         if (hwnd == nullptr)
             return false;
 
@@ -195,19 +195,19 @@ bool LauncherWindow::PreTranslateMessage(const MSG& msg)
     const Modifiers modifiers{(GetKeyState(VK_CONTROL) & 0x8000) != 0, (GetKeyState(VK_SHIFT) & 0x8000) != 0,
                               (GetKeyState(VK_MENU) & 0x8000) != 0};
     switch (DecideKey(*m_design.design, static_cast<unsigned>(msg.wParam), modifiers)) {
-    case KeyAction::PassOn:
-        return false;
-    case KeyAction::Consume:
-        return true;
-    case KeyAction::FocusNext:
-        MoveFocus(false);
-        return true;
-    case KeyAction::FocusPrevious:
-        MoveFocus(true);
-        return true;
-    case KeyAction::Close:
-        SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
-        return true;
+        case KeyAction::PassOn:
+            return false;
+        case KeyAction::Consume:
+            return true;
+        case KeyAction::FocusNext:
+            MoveFocus(false);
+            return true;
+        case KeyAction::FocusPrevious:
+            MoveFocus(true);
+            return true;
+        case KeyAction::Close:
+            SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+            return true;
     }
     return false;
 }
@@ -235,55 +235,55 @@ LRESULT CALLBACK LauncherWindow::WindowProc(HWND hwnd, UINT message, WPARAM wPar
 LRESULT LauncherWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE:
-        m_shell.OnWindowCreated();
-        RegisterComponentHost(*this);
-        return 0;
-    case WM_ERASEBKGND: {
-        RECT client;
-        GetClientRect(m_hwnd, &client);
-        FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
-        return 1;
-    }
-    case WM_COMMAND:
-        OnCommand(wParam, lParam);
-        return 0;
-    case WM_CLOSE:
-        // A handler waiting on an application call lets messages through; the window and its
-        // components must outlive it, so a close asked for meanwhile waits until it returns.
-        if (m_handlersRunning > 0) {
-            m_closeDeferred = true;
+        case WM_CREATE:
+            m_shell.OnWindowCreated();
+            RegisterComponentHost(*this);
+            return 0;
+        case WM_ERASEBKGND: {
+            RECT client;
+            GetClientRect(m_hwnd, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
+            return 1;
+        }
+        case WM_COMMAND:
+            OnCommand(wParam, lParam);
+            return 0;
+        case WM_CLOSE:
+            // A handler waiting on an application call lets messages through; the window and its
+            // components must outlive it, so a close asked for meanwhile waits until it returns.
+            if (m_handlersRunning > 0) {
+                m_closeDeferred = true;
+                return 0;
+            }
+            DestroyWindow(m_hwnd);
+            return 0;
+        case WM_ACTIVATE:
+            OnActivate(wParam, lParam);
+            break;
+        case WM_SYSCOMMAND:
+            // A minimised window may stay active (and so never be deactivated): keep the focused
+            // button now, so that restoring puts the focus back on it.
+            if ((wParam & 0xFFF0) == SC_MINIMIZE)
+                RememberFocus();
+            break;
+        case WM_GETMINMAXINFO: {
+            // The window keeps its designed size even on a screen smaller than it: the system would
+            // otherwise cap it at the screen's largest tracking size.
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMaxTrackSize.x = std::max<LONG>(info->ptMaxTrackSize.x, m_design.design->rect.width);
+            info->ptMaxTrackSize.y = std::max<LONG>(info->ptMaxTrackSize.y, m_design.design->rect.height);
             return 0;
         }
-        DestroyWindow(m_hwnd);
-        return 0;
-    case WM_ACTIVATE:
-        OnActivate(wParam, lParam);
-        break;
-    case WM_SYSCOMMAND:
-        // A minimised window may stay active (and so never be deactivated): keep the focused
-        // button now, so that restoring puts the focus back on it.
-        if ((wParam & 0xFFF0) == SC_MINIMIZE)
-            RememberFocus();
-        break;
-    case WM_GETMINMAXINFO: {
-        // The window keeps its designed size even on a screen smaller than it: the system would
-        // otherwise cap it at the screen's largest tracking size.
-        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        info->ptMaxTrackSize.x = std::max<LONG>(info->ptMaxTrackSize.x, m_design.design->rect.width);
-        info->ptMaxTrackSize.y = std::max<LONG>(info->ptMaxTrackSize.y, m_design.design->rect.height);
-        return 0;
-    }
-    case WM_SETFOCUS:
-        OnSetFocus();
-        return 0;
-    case WM_NCDESTROY: {
-        HWND hwnd = m_hwnd;
-        OnNcDestroy();
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    default:
-        break;
+        case WM_SETFOCUS:
+            OnSetFocus();
+            return 0;
+        case WM_NCDESTROY: {
+            HWND hwnd = m_hwnd;
+            OnNcDestroy();
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        }
+        default:
+            break;
     }
     return DefWindowProcW(m_hwnd, message, wParam, lParam);
 }

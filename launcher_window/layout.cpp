@@ -47,17 +47,17 @@ KeyAction DecideKey(const WindowDesign& design, unsigned virtualKey, Modifiers m
     if (modifiers.ctrl || modifiers.alt)
         return KeyAction::PassOn;
     switch (virtualKey) {
-    case kKeyTab:
-        return modifiers.shift ? KeyAction::FocusPrevious : KeyAction::FocusNext;
-    case kKeyEscape:
-        return design.escCloses ? KeyAction::Close : KeyAction::PassOn;
-    case kKeyEnter:
-        // No default button: Enter goes on to the focused button, which ignores it.
-        return design.enterMovesFocus && !modifiers.shift ? KeyAction::FocusNext : KeyAction::PassOn;
-    case kKeyF1:
-        return design.f1OpensHelp ? KeyAction::PassOn : KeyAction::Consume;
-    default:
-        return KeyAction::PassOn;
+        case kKeyTab:
+            return modifiers.shift ? KeyAction::FocusPrevious : KeyAction::FocusNext;
+        case kKeyEscape:
+            return design.escCloses ? KeyAction::Close : KeyAction::PassOn;
+        case kKeyEnter:
+            // No default button: Enter goes on to the focused button, which ignores it.
+            return design.enterMovesFocus && !modifiers.shift ? KeyAction::FocusNext : KeyAction::PassOn;
+        case kKeyF1:
+            return design.f1OpensHelp ? KeyAction::PassOn : KeyAction::Consume;
+        default:
+            return KeyAction::PassOn;
     }
 }
 

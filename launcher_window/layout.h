@@ -36,8 +36,8 @@ inline constexpr unsigned kKeyEscape = 0x1B;
 inline constexpr unsigned kKeyF1 = 0x70;
 
 enum class KeyAction {
-    PassOn,         // dispatch as usual, to the focused control
-    Consume,        // swallow, do nothing
+    PassOn,   // dispatch as usual, to the focused control
+    Consume,  // swallow, do nothing
     FocusNext,
     FocusPrevious,
     Close,

@@ -2,8 +2,8 @@
 // one collection component serve all three, driven by these descriptions.
 #pragma once
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <span>
 

@@ -11,8 +11,8 @@ using Microsoft::WRL::ComPtr;
 
 const Activation kSystemActivation = {CLSIDFromProgID, CoCreateInstance, OleRun};
 
-ApplicationComponent::ApplicationComponent(const ApplicationDescription& description, ComponentHost& host,
-                                           DesignId id, const Activation& activation)
+ApplicationComponent::ApplicationComponent(const ApplicationDescription& description, ComponentHost& host, DesignId id,
+                                           const Activation& activation)
     : m_description(description), m_host(host), m_id(id), m_activation(activation)
 {
 }
@@ -116,26 +116,26 @@ bool CollectionComponent::Add(IDispatch* collection)
     ComPtr<IDispatch> added;
     HRESULT hr = E_UNEXPECTED;
     switch (m_description.addArguments) {
-    case AddArguments::FourByRefOmitted: {
-        std::array<VARIANT, 4> omitted = {MissingVariant(), MissingVariant(), MissingVariant(), MissingVariant()};
-        std::array<VARIANT, 4> arguments{};
-        for (std::size_t i = 0; i < arguments.size(); ++i) {
-            V_VT(&arguments[i]) = VT_BYREF | VT_VARIANT;
-            V_VARIANTREF(&arguments[i]) = &omitted[i];
+        case AddArguments::FourByRefOmitted: {
+            std::array<VARIANT, 4> omitted = {MissingVariant(), MissingVariant(), MissingVariant(), MissingVariant()};
+            std::array<VARIANT, 4> arguments{};
+            for (std::size_t i = 0; i < arguments.size(); ++i) {
+                V_VT(&arguments[i]) = VT_BYREF | VT_VARIANT;
+                V_VARIANTREF(&arguments[i]) = &omitted[i];
+            }
+            hr = CallMethodForObject(collection, m_description.add, arguments, added);
+            break;
         }
-        hr = CallMethodForObject(collection, m_description.add, arguments, added);
-        break;
-    }
-    case AddArguments::OneOmitted: {
-        std::array<VARIANT, 1> arguments = {MissingVariant()};
-        hr = CallMethodForObject(collection, m_description.add, arguments, added);
-        break;
-    }
-    case AddArguments::OneI4One: {
-        std::array<VARIANT, 1> arguments = {I4Variant(1)};
-        hr = CallMethodForObject(collection, m_description.add, arguments, added);
-        break;
-    }
+        case AddArguments::OneOmitted: {
+            std::array<VARIANT, 1> arguments = {MissingVariant()};
+            hr = CallMethodForObject(collection, m_description.add, arguments, added);
+            break;
+        }
+        case AddArguments::OneI4One: {
+            std::array<VARIANT, 1> arguments = {I4Variant(1)};
+            hr = CallMethodForObject(collection, m_description.add, arguments, added);
+            break;
+        }
     }
     if (hr != S_OK)
         return false;
@@ -147,34 +147,34 @@ bool CollectionComponent::Add(IDispatch* collection)
 bool CollectionComponent::DoBookkeeping(IDispatch* application, IDispatch* collection)
 {
     switch (m_description.bookkeeping) {
-    case Bookkeeping::None:
-        return true;
-    case Bookkeeping::ParentSelection: {
-        ComPtr<IDispatch> parent;
-        if (PropertyGetObject(collection, kDispidParent, {}, parent) != S_OK)
-            return false;
-        ComPtr<IDispatch> selection;
-        if (PropertyGetObject(parent.Get(), kDispidSelection, {}, selection) != S_OK)
-            return false;
-        m_held.push_back(std::move(selection));
-        return true;
-    }
-    case Bookkeeping::ApplicationSheetsFirst: {
-        ComPtr<IDispatch> appObject;
-        if (PropertyGetObject(application, kDispidApplication, {}, appObject) != S_OK)
-            return false;
-        m_held.push_back(appObject);
-        ComPtr<IDispatch> sheets;
-        if (PropertyGetObject(appObject.Get(), kDispidSheets, {}, sheets) != S_OK)
-            return false;
-        m_held.push_back(sheets);
-        std::array<VARIANT, 1> first = {I4Variant(1)};
-        ComPtr<IDispatch> sheet;
-        if (PropertyGetObject(sheets.Get(), kDispidItem, first, sheet) != S_OK)
-            return false;
-        m_held.push_back(std::move(sheet));
-        return true;
-    }
+        case Bookkeeping::None:
+            return true;
+        case Bookkeeping::ParentSelection: {
+            ComPtr<IDispatch> parent;
+            if (PropertyGetObject(collection, kDispidParent, {}, parent) != S_OK)
+                return false;
+            ComPtr<IDispatch> selection;
+            if (PropertyGetObject(parent.Get(), kDispidSelection, {}, selection) != S_OK)
+                return false;
+            m_held.push_back(std::move(selection));
+            return true;
+        }
+        case Bookkeeping::ApplicationSheetsFirst: {
+            ComPtr<IDispatch> appObject;
+            if (PropertyGetObject(application, kDispidApplication, {}, appObject) != S_OK)
+                return false;
+            m_held.push_back(appObject);
+            ComPtr<IDispatch> sheets;
+            if (PropertyGetObject(appObject.Get(), kDispidSheets, {}, sheets) != S_OK)
+                return false;
+            m_held.push_back(sheets);
+            std::array<VARIANT, 1> first = {I4Variant(1)};
+            ComPtr<IDispatch> sheet;
+            if (PropertyGetObject(sheets.Get(), kDispidItem, first, sheet) != S_OK)
+                return false;
+            m_held.push_back(std::move(sheet));
+            return true;
+        }
     }
     return false;
 }
@@ -182,20 +182,20 @@ bool CollectionComponent::DoBookkeeping(IDispatch* application, IDispatch* colle
 std::unique_ptr<Component> CreateOfficeComponent(const ControlDesign& control, ComponentHost& host)
 {
     switch (control.componentType) {
-    case ComponentType::WordApp:
-        return std::make_unique<ApplicationComponent>(kWord, host, control.id);
-    case ComponentType::ExcelApp:
-        return std::make_unique<ApplicationComponent>(kExcel, host, control.id);
-    case ComponentType::PPTApp:
-        return std::make_unique<ApplicationComponent>(kPowerPoint, host, control.id);
-    case ComponentType::WordDocuments:
-        return std::make_unique<CollectionComponent>(kWord);
-    case ComponentType::ExcelWorkbooks:
-        return std::make_unique<CollectionComponent>(kExcel);
-    case ComponentType::PPTPresentations:
-        return std::make_unique<CollectionComponent>(kPowerPoint);
-    case ComponentType::None:
-        break;
+        case ComponentType::WordApp:
+            return std::make_unique<ApplicationComponent>(kWord, host, control.id);
+        case ComponentType::ExcelApp:
+            return std::make_unique<ApplicationComponent>(kExcel, host, control.id);
+        case ComponentType::PPTApp:
+            return std::make_unique<ApplicationComponent>(kPowerPoint, host, control.id);
+        case ComponentType::WordDocuments:
+            return std::make_unique<CollectionComponent>(kWord);
+        case ComponentType::ExcelWorkbooks:
+            return std::make_unique<CollectionComponent>(kExcel);
+        case ComponentType::PPTPresentations:
+            return std::make_unique<CollectionComponent>(kPowerPoint);
+        case ComponentType::None:
+            break;
     }
     return nullptr;
 }

@@ -7,8 +7,8 @@
 #include "event_sink.h"
 #include "launcher_window/component.h"
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <memory>
@@ -19,8 +19,7 @@ namespace tessivar {
 // How an application object is obtained; tests replace it with fakes.
 struct Activation {
     HRESULT(STDAPICALLTYPE* clsidFromProgId)(LPCOLESTR progId, CLSID* clsid);
-    HRESULT(STDAPICALLTYPE* createInstance)(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid,
-                                            void** object);
+    HRESULT(STDAPICALLTYPE* createInstance)(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
     HRESULT(STDAPICALLTYPE* run)(IUnknown* object);
 };
 

@@ -22,8 +22,7 @@ HRESULT InvokeForObject(IDispatch* object, DISPID id, WORD flags, std::span<VARI
                         Microsoft::WRL::ComPtr<IDispatch>& result)
 {
     result.Reset();
-    DISPPARAMS params{arguments.empty() ? nullptr : arguments.data(), nullptr, static_cast<UINT>(arguments.size()),
-                      0};
+    DISPPARAMS params{arguments.empty() ? nullptr : arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
     UniqueVariant value;
     HRESULT hr = Invoke(object, id, flags, params, value.Get());
     if (FAILED(hr))

@@ -2,8 +2,8 @@
 // They return the HRESULT and never show anything.
 #pragma once
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <span>

@@ -125,8 +125,7 @@ ProgramIcons WinShellHost::Icons()
         m_iconsLoaded = true;
         HINSTANCE module = GetModuleHandleW(nullptr);
         m_icons.big = static_cast<HICON>(LoadImageW(module, L"DEFAULT_ICON", IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
-        m_icons.small =
-            static_cast<HICON>(LoadImageW(module, L"DEFAULT_ICON", IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        m_icons.small = static_cast<HICON>(LoadImageW(module, L"DEFAULT_ICON", IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
     }
     return m_icons;
 }

@@ -91,8 +91,7 @@ TEST_P(Closing, EndsTheProcessWithExitCodeZeroAndNoPrompt)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Closing,
-    Closing,
+    Closing, Closing,
     ::testing::Values(CloseGesture{"Esc", LauncherButton::Word, PressEscape},
                       CloseGesture{"EscOnPowerPointButton", LauncherButton::PowerPoint, PressEscape},
                       CloseGesture{"AltF4", LauncherButton::Excel, PressAltF4},

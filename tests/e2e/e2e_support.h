@@ -72,9 +72,7 @@ HWND FocusOf(DWORD threadId);
 class LauncherProcess {
 public:
     struct StartInfo {
-        StartInfo(std::wstring exe,
-                  std::wstring arguments = {},
-                  std::wstring currentDirectory = {},
+        StartInfo(std::wstring exe, std::wstring arguments = {}, std::wstring currentDirectory = {},
                   std::vector<std::pair<std::wstring, std::wstring>> environment = {})
             : exe(std::move(exe)),
               arguments(std::move(arguments)),

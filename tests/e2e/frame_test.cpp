@@ -79,8 +79,7 @@ POINT BottomRightCorner(const RECT& r)
     return {r.right - 1, r.bottom - 1};
 }
 
-INSTANTIATE_TEST_SUITE_P(Frame,
-                         FrameDrag,
+INSTANTIATE_TEST_SUITE_P(Frame, FrameDrag,
                          ::testing::Values(FrameEdge{"RightEdge", RightEdge, {60, 0}},
                                            FrameEdge{"BottomEdge", BottomEdge, {0, 60}},
                                            FrameEdge{"LeftEdge", LeftEdge, {-60, 0}},
@@ -157,9 +156,7 @@ TEST_P(Minimising, MinimisesAndRestores)
     EXPECT_TRUE(FocusArrivesAt(LauncherButton::Excel)) << "focus: " << DescribeWindow(Focus());
 }
 
-INSTANTIATE_TEST_SUITE_P(Frame,
-                         Minimising,
-                         ::testing::Values(Minimise::ByMinimiseBox, Minimise::BySystemMenu),
+INSTANTIATE_TEST_SUITE_P(Frame, Minimising, ::testing::Values(Minimise::ByMinimiseBox, Minimise::BySystemMenu),
                          [](const auto& info) {
                              return info.param == Minimise::ByMinimiseBox ? "ByMinimiseBox" : "BySystemMenu";
                          });
@@ -233,8 +230,7 @@ TEST_P(SwitchingAway, FocusReturnsToTheButtonThatHadIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Frame,
-    SwitchingAway,
+    Frame, SwitchingAway,
     ::testing::Combine(::testing::Values(LauncherButton::Word, LauncherButton::Excel, LauncherButton::PowerPoint),
                        ::testing::Values(ComeBack::ClickOnTitleBar, ComeBack::SetForegroundWindow)),
     [](const auto& info) {

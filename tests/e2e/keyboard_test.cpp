@@ -91,8 +91,7 @@ constexpr bool kShift = true;
 using enum LauncherButton;
 
 INSTANTIATE_TEST_SUITE_P(
-    Keyboard,
-    TabOrder,
+    Keyboard, TabOrder,
     ::testing::Values(
         TabSequence{"Forward", {{!kShift, Excel}, {!kShift, PowerPoint}, {!kShift, Word}, {!kShift, Excel}}},
         TabSequence{"Backward", {{kShift, PowerPoint}, {kShift, Excel}, {kShift, Word}, {kShift, PowerPoint}}},

@@ -90,8 +90,7 @@ TEST_P(StartFailure, ShowsOneErrorBoxNoWindowAndExitsWithMinusOne)
     EXPECT_EQ(journal.Text(), GetParam().routinesRun) << "the clean-up routine must not run after a failed start";
 }
 
-INSTANTIATE_TEST_SUITE_P(StartFailure,
-                         StartFailure,
+INSTANTIATE_TEST_SUITE_P(StartFailure, StartFailure,
                          ::testing::Values(FailingBuild{"UnloadableDesign", &Options::unloadableDesign, ""},
                                            FailingBuild{"MissingWindowClass", &Options::missingWindowClass,
                                                         kGlobalInitialisation}),

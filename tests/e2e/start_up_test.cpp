@@ -62,8 +62,7 @@ TEST_P(StartUp, CurrentDirectoryBecomesTheProgramFolder)
 
 // 昞 is 95 5C in code page 936: its second byte is a backslash to anything that reads the path byte by
 // byte without knowing the code page. In the exe's own name it would be taken for the last separator.
-INSTANTIATE_TEST_SUITE_P(StartUp,
-                         StartUp,
+INSTANTIATE_TEST_SUITE_P(StartUp, StartUp,
                          ::testing::Values(StartCase{"WhereBuilt", nullptr, nullptr, L""},
                                            StartCase{"WithArguments", nullptr, nullptr, L"/x --foo bar"},
                                            StartCase{"FolderWithTrailByte5C", L"昞dir", L"Tessivar.exe", L""},

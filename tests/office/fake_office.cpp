@@ -132,27 +132,17 @@ std::string VariantText(const VARIANT& value)
     }
 }
 
-std::string InvokeText(const std::string& role,
-                       DISPID id,
-                       const std::string& flags,
-                       const std::string& iid,
-                       LCID locale,
-                       const std::vector<std::string>& arguments,
-                       const std::vector<DISPID>& named,
-                       bool result,
-                       bool exception,
-                       bool argumentError)
+std::string InvokeText(const std::string& role, DISPID id, const std::string& flags, const std::string& iid,
+                       LCID locale, const std::vector<std::string>& arguments, const std::vector<DISPID>& named,
+                       bool result, bool exception, bool argumentError)
 {
     return role + ": Invoke " + std::to_string(id) + " " + flags + " args=[" + Join(arguments) + "] named=[" +
            Join(named) + "] iid=" + iid + " lcid=" + std::to_string(locale) + " result=" + (result ? "yes" : "no") +
            " excepinfo=" + (exception ? "yes" : "no") + " argerr=" + (argumentError ? "yes" : "no");
 }
 
-std::string ExpectedInvoke(const std::string& role,
-                           DISPID id,
-                           const std::string& flags,
-                           const std::vector<std::string>& arguments,
-                           bool result)
+std::string ExpectedInvoke(const std::string& role, DISPID id, const std::string& flags,
+                           const std::vector<std::string>& arguments, bool result)
 {
     const std::vector<DISPID> named = flags == "PUT" ? std::vector<DISPID>{DISPID_PROPERTYPUT} : std::vector<DISPID>{};
     return InvokeText(role, id, flags, "NULL", 0, arguments, named, result, true, true);
@@ -236,14 +226,8 @@ HRESULT FakeObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DIS
     return E_NOTIMPL;
 }
 
-HRESULT FakeObject::Invoke(DISPID id,
-                           REFIID iid,
-                           LCID locale,
-                           WORD flags,
-                           DISPPARAMS* params,
-                           VARIANT* result,
-                           EXCEPINFO* exception,
-                           UINT* argumentError)
+HRESULT FakeObject::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* exception, UINT* argumentError)
 {
     std::vector<std::string> arguments;
     std::vector<DISPID> named;

@@ -41,22 +41,12 @@ Journal& TheJournal();
 // The journal's text forms; expectations are built with the same functions.
 std::string GuidText(const GUID& guid);
 std::string VariantText(const VARIANT& value);
-std::string InvokeText(const std::string& role,
-                       DISPID id,
-                       const std::string& flags,
-                       const std::string& iid,
-                       LCID locale,
-                       const std::vector<std::string>& arguments,
-                       const std::vector<DISPID>& named,
-                       bool result,
-                       bool exception,
-                       bool argumentError);
+std::string InvokeText(const std::string& role, DISPID id, const std::string& flags, const std::string& iid,
+                       LCID locale, const std::vector<std::string>& arguments, const std::vector<DISPID>& named,
+                       bool result, bool exception, bool argumentError);
 // How every call is expected to look: IID_NULL, locale 0, exception record and argument-error index passed.
-std::string ExpectedInvoke(const std::string& role,
-                           DISPID id,
-                           const std::string& flags,
-                           const std::vector<std::string>& arguments,
-                           bool result);
+std::string ExpectedInvoke(const std::string& role, DISPID id, const std::string& flags,
+                           const std::vector<std::string>& arguments, bool result);
 
 // A fake that counts the references handed out on it. It is owned by the test, never deleted by
 // Release; a count going below zero is reported as a test failure at once.
@@ -116,14 +106,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id,
-                                     REFIID iid,
-                                     LCID locale,
-                                     WORD flags,
-                                     DISPPARAMS* params,
-                                     VARIANT* result,
-                                     EXCEPINFO* exception,
-                                     UINT* argumentError) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 
     // IConnectionPointContainer
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;

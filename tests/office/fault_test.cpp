@@ -84,8 +84,7 @@ std::string StartFaultName(const testing::TestParamInfo<StartFaults::ParamType>&
     return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Office,
-                         StartFaults,
+INSTANTIATE_TEST_SUITE_P(Office, StartFaults,
                          testing::Combine(testing::ValuesIn(AppCases()), testing::ValuesIn(kStartFaults)),
                          StartFaultName);
 
@@ -160,11 +159,9 @@ std::string ConnectFaultName(const testing::TestParamInfo<ConnectFaults::ParamTy
     return std::get<0>(info.param).name + "_" + names[static_cast<int>(std::get<1>(info.param))];
 }
 
-INSTANTIATE_TEST_SUITE_P(Office,
-                         ConnectFaults,
+INSTANTIATE_TEST_SUITE_P(Office, ConnectFaults,
                          testing::Combine(testing::ValuesIn(AppCases()),
-                                          testing::Values(ConnectFault::NoContainer,
-                                                          ConnectFault::NoConnectionPoint,
+                                          testing::Values(ConnectFault::NoContainer, ConnectFault::NoConnectionPoint,
                                                           ConnectFault::AdviseRefused)),
                          ConnectFaultName);
 

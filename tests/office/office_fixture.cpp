@@ -180,8 +180,7 @@ void OfficeFixture::Launch()
     Attach();
 }
 
-std::vector<std::string> OfficeFixture::ActivationLines(World& world,
-                                                        const std::vector<std::string>& contexts,
+std::vector<std::string> OfficeFixture::ActivationLines(World& world, const std::vector<std::string>& contexts,
                                                         bool run) const
 {
     std::vector<std::string> lines = {"CLSIDFromProgID " + Case().progId};

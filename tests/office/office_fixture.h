@@ -93,8 +93,7 @@ protected:
     void Launch();
 
     // Expected journal lines.
-    std::vector<std::string> ActivationLines(World& world,
-                                             const std::vector<std::string>& contexts = {"0x17"},
+    std::vector<std::string> ActivationLines(World& world, const std::vector<std::string>& contexts = {"0x17"},
                                              bool run = true) const;
     std::vector<std::string> ConnectLines(World& world) const;
     std::vector<std::string> StartLines(World& world) const;

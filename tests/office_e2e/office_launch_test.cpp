@@ -324,9 +324,8 @@ TEST_P(EachApplication, SecondClickLetsGoOfTheFirstApplicationWithoutQuittingIt)
     ExpectEverythingReleased();
 }
 
-INSTANTIATE_TEST_SUITE_P(Apps, EachApplication, ::testing::ValuesIn(kApps), [](const auto& info) {
-    return std::string(info.param.name);
-});
+INSTANTIATE_TEST_SUITE_P(Apps, EachApplication, ::testing::ValuesIn(kApps),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OfficeLaunch, SpaceOnTheFocusedWordButtonLaunchesWord)
 {
@@ -403,8 +402,7 @@ TEST_P(Faults, LauncherStaysSilentAndUsableAndLeaksNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Modes,
-    Faults,
+    Modes, Faults,
     ::testing::Values(
         FaultCase{"NotRegistered", "Word", LauncherButton::Word, "", L"Word"},
         FaultCase{"CreateInvalidArg", "Word", LauncherButton::Word, "Word create-invalidarg\n", nullptr},

@@ -202,8 +202,7 @@ void ClearFaults()
     DeleteFileW(FaultsPath().c_str());
 }
 
-Journal Find(const Journal& journal,
-             std::string_view verb,
+Journal Find(const Journal& journal, std::string_view verb,
              std::initializer_list<std::pair<std::string_view, std::string_view>> wanted)
 {
     Journal found;
@@ -215,8 +214,7 @@ Journal Find(const Journal& journal,
     return found;
 }
 
-std::optional<Entry> FindFirst(const Journal& journal,
-                               std::string_view verb,
+std::optional<Entry> FindFirst(const Journal& journal, std::string_view verb,
                                std::initializer_list<std::pair<std::string_view, std::string_view>> wanted)
 {
     for (const Entry& entry : journal) {

@@ -50,11 +50,9 @@ void WriteFaults(std::string_view content);
 void ClearFaults();
 
 // Entries matching `verb` and the fields, in journal order.
-Journal Find(const Journal& journal,
-             std::string_view verb,
+Journal Find(const Journal& journal, std::string_view verb,
              std::initializer_list<std::pair<std::string_view, std::string_view>> wanted = {});
-std::optional<Entry> FindFirst(const Journal& journal,
-                               std::string_view verb,
+std::optional<Entry> FindFirst(const Journal& journal, std::string_view verb,
                                std::initializer_list<std::pair<std::string_view, std::string_view>> wanted = {});
 
 // Process ids of the servers COM started (start lines with -Embedding), oldest first.

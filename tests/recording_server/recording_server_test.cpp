@@ -126,11 +126,7 @@ VARIANT MakeOmitted()
 
 // One Invoke. `args` are in DISPPARAMS order (last argument first); a put passes its value as the
 // named DISPID_PROPERTYPUT argument.
-HRESULT Call(IDispatch* target,
-             DISPID id,
-             WORD flags,
-             std::vector<VARIANT> args,
-             VARIANT* result = nullptr,
+HRESULT Call(IDispatch* target, DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr,
              ExceptionText* exception = nullptr)
 {
     DISPID putId = DISPID_PROPERTYPUT;
@@ -148,13 +144,8 @@ HRESULT Call(IDispatch* target,
 }
 
 // Gets an object-valued property (or calls a method returning one); fails when no object comes back.
-HRESULT Fetch(IDispatch* target,
-              DISPID id,
-              ComPtr<IDispatch>& object,
-              std::vector<VARIANT> args = {},
-              WORD flags = DISPATCH_PROPERTYGET,
-              ExceptionText* exception = nullptr,
-              VARTYPE* resultType = nullptr)
+HRESULT Fetch(IDispatch* target, DISPID id, ComPtr<IDispatch>& object, std::vector<VARIANT> args = {},
+              WORD flags = DISPATCH_PROPERTYGET, ExceptionText* exception = nullptr, VARTYPE* resultType = nullptr)
 {
     Variant result;
     const HRESULT hr = Call(target, id, flags, std::move(args), result.Get(), exception);
@@ -670,9 +661,7 @@ TEST_P(LaunchTest, ReleasingEverythingEndsEveryObjectAndTheServer)
     EXPECT_EQ(nullptr, FindWindowW(nullptr, app.windowTitle));
 }
 
-INSTANTIATE_TEST_SUITE_P(Apps,
-                         LaunchTest,
-                         testing::Values(&kWord, &kExcel, &kPowerPoint),
+INSTANTIATE_TEST_SUITE_P(Apps, LaunchTest, testing::Values(&kWord, &kExcel, &kPowerPoint),
                          [](const testing::TestParamInfo<const AppCase*>& info) { return info.param->name; });
 
 TEST_F(RecordingServerTest, RequestsOutsideTheLaunchAreRecordedAndAnsweredLikeTheApplication)
@@ -803,8 +792,7 @@ TEST_P(FaultTest, FaultHitsOnlyItsApplicationAndStep)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Faults,
-    FaultTest,
+    Faults, FaultTest,
     testing::Values(FaultCase{&kWord, "no-cpc", Step::QueryContainer, E_NOINTERFACE, &kExcel},
                     FaultCase{&kExcel, "no-cp", Step::FindPoint, CONNECT_E_NOCONNECTION, &kPowerPoint},
                     FaultCase{&kPowerPoint, "advise-refused", Step::Advise, CONNECT_E_ADVISELIMIT, &kWord},

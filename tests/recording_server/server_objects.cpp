@@ -518,14 +518,8 @@ HRESULT DispatchObject::Dispatch(DISPID id, REFIID iid, WORD flags, DISPPARAMS* 
     return Call(*member, call);
 }
 
-STDMETHODIMP DispatchObject::Invoke(DISPID id,
-                                    REFIID iid,
-                                    LCID lcid,
-                                    WORD flags,
-                                    DISPPARAMS* params,
-                                    VARIANT* result,
-                                    EXCEPINFO* excep,
-                                    UINT* argErr)
+STDMETHODIMP DispatchObject::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                    EXCEPINFO* excep, UINT* argErr)
 {
     JournalLine line("invoke");
     line.Add("obj", m_tag);

@@ -71,14 +71,8 @@ public:
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
-    STDMETHODIMP Invoke(DISPID id,
-                        REFIID iid,
-                        LCID lcid,
-                        WORD flags,
-                        DISPPARAMS* params,
-                        VARIANT* result,
-                        EXCEPINFO* excep,
-                        UINT* argErr) override;
+    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* excep, UINT* argErr) override;
 
 protected:
     enum MemberKind : unsigned { kGet = 1, kPut = 2, kMethod = 4 };

@@ -62,8 +62,7 @@ TEST_P(BrokenDesignTest, CannotBeLoaded)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Faults,
-    BrokenDesignTest,
+    Faults, BrokenDesignTest,
     ::testing::Values(BrokenCase{"UnknownHandler", [](auto& c) { c.back().clickHandler = "LaunchOutlook"; }},
                       BrokenCase{"RepeatedId", [](auto& c) { c[1].id = c[0].id; }},
                       BrokenCase{"ZeroId", [](auto& c) { c[2].id = 0; }},

@@ -19,10 +19,8 @@ TEST_P(CentreTest, CentresTheOuterFrameTruncatingTowardZero)
     EXPECT_EQ(CentredOrigin(c.screenWidth, c.screenHeight, 364, 251), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens,
-                         CentreTest,
-                         ::testing::Values(CentreCase{1024, 768, {330, 258}},
-                                           CentreCase{1920, 1080, {778, 414}},
+INSTANTIATE_TEST_SUITE_P(Screens, CentreTest,
+                         ::testing::Values(CentreCase{1024, 768, {330, 258}}, CentreCase{1920, 1080, {778, 414}},
                                            CentreCase{313, 200, {-25, -25}},  // -51 / 2 is -25, not -26
                                            CentreCase{364, 251, {0, 0}}));
 
@@ -74,8 +72,7 @@ TEST_P(KeyTest, DecidesWhatTheWindowDoesBeforeDispatch)
     EXPECT_EQ(DecideKey(kLauncherDesign, GetParam().key, GetParam().modifiers), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys,
-                         KeyTest,
+INSTANTIATE_TEST_SUITE_P(Keys, KeyTest,
                          ::testing::Values(KeyCase{"Tab", kKeyTab, {}, KeyAction::FocusNext},
                                            KeyCase{"ShiftTab", kKeyTab, {.shift = true}, KeyAction::FocusPrevious},
                                            KeyCase{"CtrlTab", kKeyTab, {.ctrl = true}, KeyAction::PassOn},

@@ -126,8 +126,7 @@ TEST_P(FatalStartTest, ShowsOneErrorBoxSkipsLoopAndCleanupAndExitsMinusOne)
     EXPECT_FALSE(shell.LoopEntered());
 }
 
-INSTANTIATE_TEST_SUITE_P(Failures,
-                         FatalStartTest,
+INSTANTIATE_TEST_SUITE_P(Failures, FatalStartTest,
                          ::testing::Values(FatalCase{"DesignUnreadable",
                                                      false,
                                                      true,

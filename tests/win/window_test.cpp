@@ -205,8 +205,7 @@ std::unique_ptr<Component> NoComponent(const ControlDesign&, ComponentHost&)
     return nullptr;
 }
 
-INSTANTIATE_TEST_SUITE_P(Builds,
-                         FailedBuildTest,
+INSTANTIATE_TEST_SUITE_P(Builds, FailedBuildTest,
                          ::testing::Values(BrokenBuild{"ButtonClassMissing", L"NoSuchWindowClass", MakeCounted},
                                            BrokenBuild{"ComponentNotMade", L"BUTTON", NoComponent}),
                          [](const auto& info) { return std::string(info.param.name); });
