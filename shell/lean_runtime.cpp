@@ -38,6 +38,7 @@ void operator delete[](void* memory, std::size_t) noexcept
     std::free(memory);
 }
 
+// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl58-cpp): these replace the library's own definitions.
 namespace std {
 void __throw_bad_alloc()
 {
@@ -56,5 +57,6 @@ void __throw_logic_error(const char*)
     std::abort();
 }
 }  // namespace std
+// NOLINTEND(bugprone-reserved-identifier,cert-dcl58-cpp)
 
 #endif
