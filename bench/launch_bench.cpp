@@ -12,6 +12,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -47,7 +48,9 @@ std::map<std::string, int> Count(const Journal& entries, std::size_t from, std::
     std::map<std::string, int> counts;
     for (std::size_t i = from; i < to && i < entries.size(); ++i) {
         const Entry& e = entries[i];
-        if (soak::Concerns(e, app))
+        const bool counted =
+            std::any_of(std::begin(kVerbs), std::end(kVerbs), [&](const char* v) { return e.verb == v; });
+        if (counted && soak::Concerns(e, app))
             ++counts[e.verb];
     }
     return counts;
@@ -162,6 +165,12 @@ int Run()
         std::printf("FAIL: could not register the recording stand-ins\n");
         return 1;
     }
+    // Started before the timed launches, and kept clear of Wine's class factory deadlock (ServerHold).
+    const soak::ServerHold server;
+    if (!server.Held()) {
+        std::printf("FAIL: could not start the recording server\n");
+        return 1;
+    }
 
     // The bare client waits for these.
     const std::wstring name = L"TessivarLaunchBench" + std::to_wstring(GetCurrentProcessId());
@@ -233,7 +242,17 @@ int Run()
         all.push_back(pair);
         const auto countA = Count(bench.Entries(), spanA.first, spanA.second, app);
         const auto countB = Count(bench.Entries(), spanB.first, spanB.second, app);
-        identical = identical && countA == countB;
+        if (countA != countB) {
+            identical = false;
+            std::printf("pair %2zu: the launcher's and the bare client's requests differ:", i + 1);
+            for (const char* verb : kVerbs) {
+                const int a = countA.contains(verb) ? countA.at(verb) : 0;
+                const int b = countB.contains(verb) ? countB.at(verb) : 0;
+                if (a != b)
+                    std::printf(" %s %d and %d;", verb, a, b);
+            }
+            std::printf("\n");
+        }
         laterCounts[app] = {countA, countB};
     }
 

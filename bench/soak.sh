@@ -10,7 +10,7 @@ trace="$work/soak-ole-trace.txt"
 status=0
 # Wine writes the launcher's trace to the Unix stderr it inherits from the driver.
 bench_run sh -c 'exec wine "$0" "$@" 2>"'"$trace"'"' "$build/bench/bench_soak.exe" \
-    --tessivar="$build/Tessivar.exe" --cycles=500 --ole-trace="$trace" "$@" || status=$?
+    --tessivar="$build/Tessivar.exe" --cycles=500 --samples=6 --ole-trace="$trace" "$@" || status=$?
 echo
 echo "+ole trace: $(du -h "$trace" | cut -f1) in $trace"
 exit $status

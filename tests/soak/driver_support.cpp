@@ -298,7 +298,9 @@ ServerHold::ServerHold()
     CLSID clsid;
     if (FAILED(m_result = CLSIDFromProgID(Info(App::Word).progId, &clsid)))
         return;
-    m_result = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&m_object));
+    if (FAILED(m_result = CoGetClassObject(clsid, CLSCTX_LOCAL_SERVER, nullptr, IID_PPV_ARGS(&m_factory))))
+        return;
+    m_result = m_factory->CreateInstance(nullptr, IID_PPV_ARGS(&m_object));
 }
 
 bool PrepareServer()

@@ -99,10 +99,13 @@ private:
 };
 
 // ---- The recording server ----------------------------------------------------------------------
-// Keeps the recording server running from before the launcher starts: the driver holds an application
-// object of its own (a Word.Application; Wine's class factory proxy does not pass LockServer on). The
-// server then has the driver's environment, not the launcher's (no +ole trace of its own), and stays up
-// between launches. Release it before checking that the server released everything.
+// Keeps the recording server running from before the launcher starts, with two references of the
+// driver's own: a Word.Application object (Wine's class factory proxy does not pass LockServer on), and
+// the Word class factory it came from. The factory matters under Wine 8: when the last IClassFactory stub
+// in the server goes away (each client's CoCreateInstance releases its factory), Wine unregisters that
+// RPC interface and waits for its calls inside the server's apartment, which now and then deadlocks the
+// server, about once in a few hundred launches. The server also gets the driver's environment, not the
+// launcher's (no +ole trace of its own). Release it before checking that the server released everything.
 class ServerHold {
 public:
     ServerHold();
@@ -112,9 +115,14 @@ public:
 
     bool Held() const { return m_object != nullptr; }
     HRESULT Result() const { return m_result; }
-    void Release() { m_object.Reset(); }
+    void Release()
+    {
+        m_object.Reset();
+        m_factory.Reset();
+    }
 
 private:
+    Microsoft::WRL::ComPtr<IClassFactory> m_factory;
     Microsoft::WRL::ComPtr<IUnknown> m_object;
     HRESULT m_result = E_FAIL;
 };

@@ -141,30 +141,36 @@ int Run()
         ok = false;
     }
 
-    // Flat: from the first sample after the warm-up to the last.
+    // Flat: handles, GDI objects and windows from the first sample after the warm-up to the last. Private
+    // bytes settle more slowly (the heap grows to a plateau within the first hundreds of launches), so they
+    // are held to the second half of the run: a leak of every launch still shows there.
     const Sample* first = nullptr;
+    const Sample* half = nullptr;
     for (const Sample& s : samples) {
         if (s.label == "first")
             first = &s;
+        if (s.cycle > 0 && s.cycle <= cycles / 2 + 1)
+            half = &s;
     }
-    if (ok && first != nullptr && samples.back().label == "last") {
+    if (ok && first != nullptr && half != nullptr && samples.back().label == "last") {
         const ProcessCounters& a = first->counters;
         const ProcessCounters& b = samples.back().counters;
-        auto grew = [](std::size_t from, std::size_t to) {
+        auto grew = [](std::uint64_t from, std::uint64_t to) {
             return static_cast<long long>(to) - static_cast<long long>(from);
         };
         const long long handles = grew(a.handles, b.handles);
         const long long gdi = grew(a.gdiObjects, b.gdiObjects);
         const long long windows = grew(a.windows, b.windows);
-        const long long privateBytes = static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes);
+        const long long privateBytes = grew(a.privateBytes, b.privateBytes);
+        const long long privateLate = grew(half->counters.privateBytes, b.privateBytes);
         std::printf(
             "growth from the first sample to the last: handles %+lld, GDI objects %+lld, windows %+lld, "
-            "private bytes %+lld KiB\n",
-            handles, gdi, windows, privateBytes / 1024);
-        if (handles > handleSlack || gdi > gdiSlack || windows > 0 || privateBytes > privateSlack) {
+            "private bytes %+lld KiB (%+lld KiB after cycle %zu)\n",
+            handles, gdi, windows, privateBytes / 1024, privateLate / 1024, half->cycle);
+        if (handles > handleSlack || gdi > gdiSlack || windows > 0 || privateLate > privateSlack) {
             std::printf(
                 "FAIL: the counters grew across the launches (allowed: handles %lld, GDI %lld, windows 0, "
-                "private %lld KiB)\n",
+                "private %lld KiB in the second half)\n",
                 handleSlack, gdiSlack, privateSlack / 1024);
             ok = false;
         }
